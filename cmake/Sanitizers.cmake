@@ -1,0 +1,20 @@
+if(UPDATER_SANITIZE)
+  set(UPDATER_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
+      -fno-omit-frame-pointer)
+  add_compile_options(${UPDATER_SANITIZER_FLAGS})
+  add_link_options(${UPDATER_SANITIZER_FLAGS})
+endif()
+
+# Adds a libFuzzer target; its brief run is part of the test suite.
+function(updater_add_fuzzer name)
+  cmake_parse_arguments(ARG "" "RUNS" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  if(NOT ARG_RUNS)
+    set(ARG_RUNS 20000)
+  endif()
+  add_test(NAME fuzz.${name}
+           COMMAND ${name} -runs=${ARG_RUNS} -seed=1 -max_len=4096 -timeout=10)
+endfunction()
