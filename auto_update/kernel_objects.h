@@ -57,6 +57,8 @@
 //   vanished without releasing: abandoned. Release stores 0 and unlocks.
 // - Anyone on the machine may set, reset or hold any object, as with
 //   machine-wide names elsewhere.
+// - Every descriptor is close-on-exec, so started programs hold nothing. A
+//   child forked without exec shares its parent's handles and their locks.
 
 #include <cstddef>
 #include <cstdint>

@@ -56,6 +56,7 @@ struct SharedState {
 };
 constexpr size_t kFileSize = 4096;
 static_assert(sizeof(SharedState) <= kFileSize);
+static_assert(kMaxWaitEvents <= FUTEX_WAITV_MAX);
 static_assert(offsetof(SharedState, signaled) == 12 && offsetof(SharedState, owned) == 16 &&
               offsetof(SharedState, name) == 24);
 
@@ -110,11 +111,18 @@ bool IsByteLockedByOthers(int fd, off_t byte) {
 }
 
 UniqueFd OpenDirectory(bool create) {
-  if (create && mkdir(kDirectory, kDirectoryMode) == 0) {
-    // mkdir applies the umask; every user must be able to add objects.
-    chmod(kDirectory, kDirectoryMode);
+  if (create) {
+    mkdir(kDirectory, kDirectoryMode);
   }
-  return UniqueFd(open(kDirectory, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  UniqueFd dir_fd(open(kDirectory, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat status;
+  if (create && dir_fd.valid() && fstat(dir_fd.get(), &status) == 0 && status.st_uid == geteuid() &&
+      (status.st_mode & 07777) != kDirectoryMode) {
+    // mkdir applied the umask (or its creator died before fixing that);
+    // every user must be able to add objects.
+    fchmod(dir_fd.get(), kDirectoryMode);
+  }
+  return dir_fd;
 }
 
 // The directory entry still names the file that `fd` has open.

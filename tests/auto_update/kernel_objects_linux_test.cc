@@ -420,6 +420,9 @@ TEST(KernelObjectsTest, UsersShareObjectsAndStaleFiles) {
   Tool waiter({"wait", "0", name_utf8}, kNobody);
   EXPECT_EQ(waiter.ReadLine(), "ready");
   EXPECT_EQ(waiter.ReadLine(), "0");
+  other_user.CloseInput();
+  EXPECT_EQ(other_user.Wait(), 0);
+  EXPECT_TRUE(event.IsSignaled());  // this handle still holds it
 
   // And the other way round: a root object that another user signals.
   const std::u16string root_name = UniqueName(u"root");
