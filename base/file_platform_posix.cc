@@ -73,7 +73,8 @@ std::string CopyTemplateBeside(const std::string& to) {
 }
 
 bool CopyNativeFile(const std::string& from, const std::string& to) {
-  ScopedFd source(open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  // Not blocking, so that a named pipe is refused instead of waited on.
+  ScopedFd source(open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!source.IsValid())
     return false;
   struct stat status;
