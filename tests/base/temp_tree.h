@@ -44,7 +44,9 @@ class TempTree {
   void MakeDir(const std::string& relative) const {
     std::filesystem::create_directories(Native(relative));
   }
+  // Creates the file's directories as needed.
   void Write(const std::string& relative, const std::string& contents) const {
+    std::filesystem::create_directories(std::filesystem::path(Native(relative)).parent_path());
     std::ofstream(Native(relative), std::ios::binary) << contents;
   }
 
