@@ -24,19 +24,28 @@ FsPath P(std::u16string_view text) {
 
 TEST(PathOperationsTest, TrimTrailingSeparators) {
   const PathCase windows[] = {
-      {u"C:\\dir\\\\", u"C:\\dir"}, {u"C:\\", u"C:\\"},     {u"\\", u"\\"},
-      {u"\\\\", u"\\\\"},           {u"\\\\\\", u"\\"},     {u"C:\\a\\", u"C:\\a"},
-      {u"C:\\\\", u"C:\\\\"},       {u"C:\\\\\\", u"C:\\"}, {u"C:\\\\\\\\", u"C:\\"},
-      {u"a/\\/", u"a"},             {u"C:a\\", u"C:a"},     {u"C:", u"C:"},
-      {u"", u""},                   {u"a", u"a"},
+      {u"C:\\dir\\\\", u"C:\\dir"},
+      {u"C:\\", u"C:\\"},
+      {u"\\", u"\\"},
+      {u"\\\\", u"\\\\"},
+      {u"\\\\\\", u"\\"},
+      {u"C:\\a\\", u"C:\\a"},
+      {u"C:\\\\", u"C:\\\\"},
+      {u"C:\\\\\\", u"C:\\"},
+      {u"C:\\\\\\\\", u"C:\\"},
+      {u"a/\\/", u"a"},
+      {u"C:a\\", u"C:a"},
+      {u"C:", u"C:"},
+      {u"", u""},
+      {u"a", u"a"},
   };
   for (const PathCase& c : windows) {
     EXPECT_EQ(TrimTrailingSeparators(P(c.input), kWindowsPathRules).value(), c.expected)
         << "windows: " << std::string(c.input.begin(), c.input.end());
   }
   const PathCase posix[] = {
-      {u"/a//", u"/a"}, {u"/", u"/"},     {u"//", u"//"},     {u"///", u"/"},
-      {u"a/", u"a"},    {u"a\\", u"a\\"}, {u"C:/", u"C:"},    {u"", u""},
+      {u"/a//", u"/a"}, {u"/", u"/"},     {u"//", u"//"},  {u"///", u"/"},
+      {u"a/", u"a"},    {u"a\\", u"a\\"}, {u"C:/", u"C:"}, {u"", u""},
   };
   for (const PathCase& c : posix) {
     EXPECT_EQ(TrimTrailingSeparators(P(c.input), kPosixPathRules).value(), c.expected)
@@ -65,9 +74,8 @@ TEST(PathOperationsTest, ParentDir) {
         << "windows: " << std::string(c.input.begin(), c.input.end());
   }
   const PathCase posix[] = {
-      {u"/a/b", u"/a"}, {u"/a", u"/"},   {u"/", u"/"},       {u"a", u"."},
-      {u"a\\b", u"."},  {u"C:/a", u"C:"}, {u"//a", u"//"},   {u"a//b", u"a"},
-      {u"/a/b/", u"/a"},
+      {u"/a/b", u"/a"}, {u"/a", u"/"},   {u"/", u"/"},    {u"a", u"."},      {u"a\\b", u"."},
+      {u"C:/a", u"C:"}, {u"//a", u"//"}, {u"a//b", u"a"}, {u"/a/b/", u"/a"},
   };
   for (const PathCase& c : posix) {
     EXPECT_EQ(ParentDir(P(c.input), kPosixPathRules).value(), c.expected)
@@ -94,16 +102,22 @@ TEST(PathOperationsTest, JoinPath) {
     std::u16string_view expected;
   };
   const JoinCase windows[] = {
-      {u"C:\\a", u"b", u"C:\\a\\b"}, {u"C:\\", u"b", u"C:\\b"},     {u"C:", u"b", u"C:b"},
-      {u"", u"b", u"b"},             {u".", u"x", u"x"},            {u"C:\\a\\\\", u"b", u"C:\\a\\b"},
-      {u"C:\\a", u"", u"C:\\a"},     {u"a/", u"b", u"a\\b"},        {u"\\\\", u"s", u"\\\\s"},
+      {u"C:\\a", u"b", u"C:\\a\\b"},
+      {u"C:\\", u"b", u"C:\\b"},
+      {u"C:", u"b", u"C:b"},
+      {u"", u"b", u"b"},
+      {u".", u"x", u"x"},
+      {u"C:\\a\\\\", u"b", u"C:\\a\\b"},
+      {u"C:\\a", u"", u"C:\\a"},
+      {u"a/", u"b", u"a\\b"},
+      {u"\\\\", u"s", u"\\\\s"},
       {u"./", u"x", u".\\x"},
   };
   for (const JoinCase& c : windows) {
     EXPECT_EQ(JoinPath(P(c.path), c.component, kWindowsPathRules).value(), c.expected);
   }
   const JoinCase posix[] = {
-      {u"/a", u"b", u"/a/b"}, {u"/", u"b", u"/b"},   {u"C:", u"b", u"C:/b"},
+      {u"/a", u"b", u"/a/b"}, {u"/", u"b", u"/b"},      {u"C:", u"b", u"C:/b"},
       {u".", u"x", u"x"},     {u"a\\", u"b", u"a\\/b"}, {u"/a//", u"b", u"/a/b"},
   };
   for (const JoinCase& c : posix) {
@@ -112,9 +126,9 @@ TEST(PathOperationsTest, JoinPath) {
   // The component ends at its first NUL.
   EXPECT_EQ(JoinPath(P(u"/a"), std::u16string_view(u"b\0c", 3), kPosixPathRules).value(), u"/a/b");
   // The parent of a bare file name joins back to the bare name.
-  EXPECT_EQ(JoinPath(ParentDir(P(u"brelix.exe"), kWindowsPathRules), u"x", kWindowsPathRules)
-                .value(),
-            u"x");
+  EXPECT_EQ(
+      JoinPath(ParentDir(P(u"brelix.exe"), kWindowsPathRules), u"x", kWindowsPathRules).value(),
+      u"x");
 }
 
 TEST(PathOperationsTest, SplitComponents) {
