@@ -10,7 +10,7 @@
 namespace updater {
 
 // The places on the machine the update flows ask for.
-enum KnownPathKey {
+enum KnownPathKey : int {
   kExeFile,       // full path of the updater's own executable
   kExeDirectory,  // the directory that holds it
 };
