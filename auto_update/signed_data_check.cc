@@ -79,13 +79,29 @@ std::optional<std::span<const uint8_t>> IndirectDataOf(const PKCS7* p7) {
   return std::span<const uint8_t>(sequence->data, static_cast<size_t>(sequence->length));
 }
 
+bool IsKnownDigest(const X509_ALGOR* algorithm) {
+  if (!algorithm)
+    return false;
+  const int nid = OBJ_obj2nid(algorithm->algorithm);
+  return nid == NID_sha1 || nid == NID_sha256 || nid == NID_sha384 || nid == NID_sha512;
+}
+
 // Authenticode demands one signer, with authenticated attributes that name
-// the content type.
-PKCS7_SIGNER_INFO* SoleSignerOf(PKCS7* p7) {
+// the content type, and one digest algorithm, the signer's. A SignedData that
+// names a digest OpenSSL cannot set up would also make PKCS7_verify leak.
+PKCS7_SIGNER_INFO* AuthenticodeSignerOf(PKCS7* p7) {
   STACK_OF(PKCS7_SIGNER_INFO)* signers = PKCS7_get_signer_info(p7);
-  if (!signers || sk_PKCS7_SIGNER_INFO_num(signers) != 1)
+  const STACK_OF(X509_ALGOR)* digests = p7->d.sign->md_algs;
+  if (!signers || sk_PKCS7_SIGNER_INFO_num(signers) != 1 || !digests ||
+      sk_X509_ALGOR_num(digests) != 1) {
     return nullptr;
+  }
   PKCS7_SIGNER_INFO* signer = sk_PKCS7_SIGNER_INFO_value(signers, 0);
+  const X509_ALGOR* digest = sk_X509_ALGOR_value(digests, 0);
+  if (!IsKnownDigest(digest) || !signer->digest_alg ||
+      OBJ_cmp(digest->algorithm, signer->digest_alg->algorithm) != 0) {
+    return nullptr;
+  }
   const ASN1_TYPE* content_type = PKCS7_get_signed_attribute(signer, NID_pkcs9_contentType);
   if (!content_type || content_type->type != V_ASN1_OBJECT ||
       OBJ_cmp(content_type->value.object, p7->d.sign->contents->type) != 0) {
@@ -152,7 +168,7 @@ SignedDataCheck CheckSignedData(std::span<const uint8_t> payload, const TrustAnc
       p7 ? IndirectDataOf(p7.get()) : std::nullopt;
   const std::optional<SpcIndirectData> content =
       indirect_data ? ParseSpcIndirectData(*indirect_data) : std::nullopt;
-  if (!content || !SoleSignerOf(p7.get()))
+  if (!content || !AuthenticodeSignerOf(p7.get()))
     return check;  // malformed
 
   SignerStackPtr signers(PKCS7_get0_signers(p7.get(), nullptr, 0));

@@ -1,6 +1,7 @@
 // Treats the input as a whole file: PE headers, the certificate table they
-// point at, its primary entry and the SpcIndirectDataContent parser. Every
-// range handed back must lie inside the input, in order, without overlap.
+// point at, its primary entry, the SpcIndirectDataContent parser and the
+// PKCS#7 checks on whatever the entry holds. Every range handed back must lie
+// inside the input, in order, without overlap.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,7 @@
 
 #include "auto_update/certificate_table.h"
 #include "auto_update/pe_image_layout.h"
+#include "auto_update/signed_data_check.h"
 #include "auto_update/spc_indirect_data.h"
 
 namespace {
@@ -59,5 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   Require(Inside(*payload, table));
   CheckSpcIndirectData(*payload);
+  static const updater::TrustAnchors* const no_anchors =
+      new updater::TrustAnchors(updater::TrustAnchors::FromPem(""));
+  Require(!updater::IsTrusted(updater::CheckSignedData(*payload, *no_anchors).status));
   return 0;
 }

@@ -20,7 +20,6 @@ namespace {
 // Where the test images keep their fields (NT headers at 0x80).
 constexpr size_t kTimeStampOffset = 0x88;
 constexpr size_t kChecksumOffset = 0xd8;
-constexpr size_t kSectionNameOffsetPe32Plus = 0x188;
 constexpr size_t kSectionStart = 0x200;
 
 size_t SecurityEntryOffset(const std::vector<uint8_t>& image) {
@@ -161,15 +160,32 @@ TEST(InstallerSignatureTest, TamperedCopiesAreRejected) {
   }
 }
 
-TEST(InstallerSignatureTest, ChangedSignedDigestFailsTheMessageDigest) {
-  std::vector<uint8_t> image = ReadFileBytes(CorpusPath("pe32plus_sha256.exe"));
-  // SHA-256 AlgorithmIdentifier followed by the 32-byte image digest.
-  const std::array<uint8_t, 15> digest_info = {0x06, 0x09, 0x60, 0x86, 0x48, 0x01, 0x65, 0x03,
-                                               0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
-  const auto found = std::search(image.begin() + TableOf(image).offset, image.end(),
-                                 digest_info.begin(), digest_info.end());
-  ASSERT_NE(found, image.end());
-  found[digest_info.size()] ^= 0x80;
+TEST(InstallerSignatureTest, ChangedSignedDataFieldsAreCaught) {
+  const std::vector<uint8_t> original = ReadFileBytes(CorpusPath("pe32plus_sha256.exe"));
+  const std::array<uint8_t, 11> sha256_oid = {0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
+                                              0x65, 0x03, 0x04, 0x02, 0x01};
+  auto find_oid = [&](std::vector<uint8_t>& image, size_t occurrence) {
+    auto at = image.begin() + TableOf(image).offset;
+    for (size_t i = 0; i <= occurrence && at != image.end(); ++i) {
+      at = std::search(at + (i ? 1 : 0), image.end(), sha256_oid.begin(), sha256_oid.end());
+    }
+    return at;
+  };
+  // First the SignedData's digest algorithms: an unknown one is refused
+  // before OpenSSL gets to set it up.
+  std::vector<uint8_t> image = original;
+  auto digest_algorithms = find_oid(image, 0);
+  ASSERT_NE(digest_algorithms, image.end());
+  digest_algorithms[sha256_oid.size() - 1] = 0x11;
+  EXPECT_EQ(CheckBytes(image), SignatureStatus::kMalformedSignature);
+
+  // Then the SpcIndirectDataContent, whose digest the signer's message
+  // digest covers.
+  image = original;
+  auto image_digest = find_oid(image, 1);
+  ASSERT_NE(image_digest, image.end());
+  ASSERT_EQ(image_digest[sha256_oid.size() + 2], 0x04);  // after NULL parameters
+  image_digest[sha256_oid.size() + 4] ^= 0x80;
   EXPECT_EQ(CheckBytes(image), SignatureStatus::kBadSignerSignature);
 }
 
