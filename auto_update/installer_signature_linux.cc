@@ -1,4 +1,4 @@
-#include "auto_update/embedded_trusted_roots.h"
+#include "base/build_config.h"
 #include "auto_update/installer_signature.h"
 
 namespace updater {
