@@ -122,7 +122,7 @@ class UrlCanonicalizer {
     url_.spec = ToLowerASCII(scheme);
     url_.scheme = {0, colon};
     url_.spec += ':';
-    scheme_ = LookUpScheme(url_.spec.substr(0, colon));
+    scheme_ = LookUpScheme(Text(url_.scheme));
     pos_ = colon + 1;
     return true;
   }
