@@ -7,6 +7,10 @@
 namespace updater {
 namespace {
 
+// A DNS name has at most 253 characters; far longer text only costs time,
+// and UTS #46 processing grows with the square of the number of labels.
+constexpr size_t kMaxHostLength = 4096;
+
 constexpr char kForbiddenHostCodePoints[] = "\0\t\n\r #/:<>?@[\\]^|";
 
 bool IsForbiddenHostCodePoint(char c) {
@@ -40,6 +44,8 @@ std::optional<std::string> CanonicalizeBracketedIPv6(std::string_view host) {
 std::optional<std::string> CanonicalizeSpecialHost(std::string_view host) {
   if (IsBracketed(host))
     return CanonicalizeBracketedIPv6(host);
+  if (host.size() > kMaxHostLength)
+    return std::nullopt;
   const std::optional<std::string> domain = DomainToASCII(PercentDecode(host));
   if (!domain)
     return std::nullopt;

@@ -10,7 +10,8 @@ namespace updater {
 // The host of a special URL (http, https, ws, wss, ftp, file): "[...]" is an
 // IPv6 address; anything else is percent-decoded, run through UTS #46, and
 // then refused if it holds a forbidden code point, or read as IPv4 when its
-// last label is a number. Nothing when the host is invalid or empty.
+// last label is a number. Nothing when the host is invalid, empty, or
+// longer than 4096 bytes as written.
 std::optional<std::string> CanonicalizeSpecialHost(std::string_view host);
 
 // The host of any other scheme: IPv6 as above, otherwise kept opaque (only
