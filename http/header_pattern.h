@@ -31,22 +31,29 @@ namespace updater {
 //
 // Choices where nothing else fixes the behaviour:
 // - Texts and patterns end at their first NUL character.
-// - A lone trailing `\` matches a backslash; a `!` with nothing after it, a
-//   `!`; a `|` with nothing after it alternates with the empty text.
+// - A lone trailing `\` matches a backslash; a `!` with no atom after it (the
+//   end or a closer) matches a `!`; a `|` with nothing after it alternates
+//   with the empty text.
 // - The final `$` matches the end without consuming it, so match ends stay
-//   inside the text.
+//   inside the text. Start positions run from the first character to the
+//   last (the end only for an empty text), so "$" alone never matches a
+//   non-empty text.
 // - A negative look-ahead and a back-reference to a group that may capture
 //   the empty text both count as able to match the empty text, so that `*`
 //   and `+` after them are refused (error 9) like any other loop over
 //   something empty: a lazy loop over them would never end.
 // - A back-reference to a group that has not captured fails.
-// - A capture made inside a negative look-ahead that then failed is kept.
+// - A look-ahead whose atom matched drops every choice made since it began,
+//   the undoing of captures inside it included: such a capture stays set
+//   even when the match then succeeds another way.
 // - FindAll resumes one character after an empty match (never at the same
 //   place twice), and reports no empty match at the very end of the input.
 // - Every search has a budget of steps proportional to the text's length
-//   (see StepBudgetFor) and a bounded backtracking stack; a search that
-//   exhausts either gives up as "no match" with MatchState::limit_reached set,
-//   and FindAll then returns false with the values found so far.
+//   (StepBudgetFor; a back-reference costs a step per character compared)
+//   and a backtracking stack of at most kMaxStackEntries entries (a greedy
+//   loop takes three per repetition). A search that exhausts either gives up
+//   as "no match" with MatchState::limit_reached set, and FindAll then
+//   returns false with the values found so far.
 // - Compilation refuses, with error 1, patterns nested more than 200 deep or
 //   whose program would exceed 2^20 instructions.
 class HeaderPattern {

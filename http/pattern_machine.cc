@@ -9,8 +9,8 @@ namespace {
 using Kind = InstructionKind;
 
 constexpr size_t kInitialStackEntries = 256;
-constexpr uint64_t kBaseSteps = uint64_t{1} << 22;
-constexpr uint64_t kStepsPerCharacter = 2048;
+constexpr uint64_t kBaseSteps = uint64_t{1} << 20;
+constexpr uint64_t kStepsPerCharacter = 256;
 
 void PrepareState(const PatternProgram& program, MatchState& state) {
   state.group_count = program.group_count;
@@ -212,6 +212,12 @@ bool RunPattern(const PatternProgram& program,
         }
         break;
       case Kind::BackReference:
+        // Comparing costs a step per character, so that the budget bounds
+        // the work rather than the instruction count.
+        if (groups[operand].IsSet() && groups[operand].length() >= steps)
+          return give_up();
+        if (groups[operand].IsSet())
+          steps -= groups[operand].length();
         if (BackReferenceMatches(groups[operand], subject, pos)) {
           pos += groups[operand].length();
           ++pc;

@@ -17,7 +17,7 @@ namespace updater {
 uint64_t StepBudgetFor(size_t text_length);
 
 // The backtracking stack never holds more entries than this.
-inline constexpr size_t kMaxStackEntries = size_t{1} << 24;
+inline constexpr size_t kMaxStackEntries = size_t{1} << 22;
 
 // Runs `program` over `subject`, trying start positions from `first_start` on
 // (only `first_start` for an anchored program). Fills `state`; positions are

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "http/pattern_compiler.h"
+#include "http/pattern_machine.h"
 
 namespace updater {
 
@@ -347,6 +348,11 @@ TEST(HeaderPatternLimitsTest, RunawaySearchesGiveUp) {
   ASSERT_TRUE(pattern.Match(long_text, &state, &end));
   EXPECT_EQ(end, long_text.size());
   EXPECT_GE(state.stack.size(), 3 * long_text.size());
+  // Three entries per character: a run beyond the stack's limit gives up.
+  const std::u16string too_long(kMaxStackEntries / 3 + 1000, u'z');
+  EXPECT_FALSE(pattern.Match(too_long, &state, &end));
+  EXPECT_TRUE(state.limit_reached);
+  EXPECT_LE(state.stack.size(), kMaxStackEntries);
 }
 
 // A response head as the update service sends it.
