@@ -143,8 +143,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs)
-      times_[run.benchmark_name()] = run.GetAdjustedCPUTime();
+    // With repetitions, the median stands for the benchmark.
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median")
+        continue;
+      times_[run.run_name.str()] = run.GetAdjustedCPUTime();
+    }
   }
 
   void PrintRatios() const {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <new>
-#include <utility>
 
 #include "base/string_util.h"
 #include "http/pattern_compiler.h"

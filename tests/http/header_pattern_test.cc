@@ -186,6 +186,10 @@ TEST(HeaderPatternMatchTest, AlternationJoinsSingleClosures) {
   EXPECT_EQ(Find(u"a**", u"aa*"), (Span{0, 3}));
   EXPECT_EQ(Find(u"a**", u"aa"), std::nullopt);
   EXPECT_EQ(Find(u"(?)", u"?"), (Span{0, 1}));
+  // A stray closer ends the pattern; what follows it is ignored.
+  EXPECT_EQ(Find(u"ab)cd", u"xabq"), (Span{1, 3}));
+  EXPECT_EQ(Find(u"a]b", u"a]b"), (Span{0, 1}));
+  EXPECT_EQ(Find(u"}x", u"y"), (Span{0, 0}));
   // A `|` with nothing after it alternates with the empty text.
   EXPECT_EQ(Find(u"xa|", u"xb"), (Span{0, 1}));
 }
