@@ -1,8 +1,8 @@
 // Splits arbitrary UTF-16 text as a command string and parses it; for printable
 // ASCII text, writing the result back and reading it again must give the same
 // switches. The round trip cannot hold beyond that: switch names are written
-// out as they stand after narrowing to their low bytes, and the program name
-// is read without escapes.
+// out as they stand after narrowing to their low bytes, the program name is
+// read without escapes, and an empty item is written as nothing at all.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +18,7 @@ bool IsPrintableAscii(char16_t c) {
 }
 
 bool CanRoundTrip(const updater::ParsedCommandLine& parsed) {
-  if (parsed.program().find(u'"') != std::u16string_view::npos)
+  if (parsed.program().empty() || parsed.program().find(u'"') != std::u16string_view::npos)
     return false;
   for (const auto& [name, value] : parsed.Switches()) {
     if (name.find_first_of(" \t\"") != std::string::npos)
