@@ -11,7 +11,8 @@ namespace updater {
 FsPath ReadExecutablePath() {
   char buffer[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer));
-  if (length <= 0 || static_cast<size_t>(length) >= sizeof(buffer)) return FsPath();
+  if (length <= 0 || static_cast<size_t>(length) >= sizeof(buffer))
+    return FsPath();
   return FsPath(UTF8ToUTF16(std::string_view(buffer, static_cast<size_t>(length))));
 }
 

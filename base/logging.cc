@@ -10,7 +10,8 @@ namespace updater {
 namespace {
 
 std::string SeverityName(LogSeverity severity) {
-  if (severity < 0) return "VERBOSE" + std::to_string(-severity);
+  if (severity < 0)
+    return "VERBOSE" + std::to_string(-severity);
   switch (severity) {
     case kLogINFO:
       return "INFO";
@@ -32,8 +33,11 @@ std::string_view BaseName(std::string_view file) {
 
 }  // namespace
 
-std::string FormatLogLine(const LogTime& time, LogSeverity severity, std::string_view file,
-                          int line, std::string_view text) {
+std::string FormatLogLine(const LogTime& time,
+                          LogSeverity severity,
+                          std::string_view file,
+                          int line,
+                          std::string_view text) {
   char stamp[32];
   std::snprintf(stamp, sizeof(stamp), "[%02d%02d/%02d%02d%02d:", time.month, time.day, time.hour,
                 time.minute, time.second);
@@ -63,10 +67,12 @@ LogMessage::LogMessage(const char* file, int line, LogSeverity severity)
 LogMessage::~LogMessage() {
   const std::string line =
       FormatLogLine(CurrentLocalTime(), severity_, file_, line_, stream_.str());
-  if (severity_ >= kLogERROR) WriteToStandardError(line);
+  if (severity_ >= kLogERROR)
+    WriteToStandardError(line);
   AppendToLogFile(line);
   SetLastErrorCode(saved_errno_);
-  if (severity_ == kLogFATAL) std::abort();
+  if (severity_ == kLogFATAL)
+    std::abort();
 }
 
 }  // namespace updater

@@ -39,8 +39,11 @@ struct LogTime {
 };
 
 // "[MMDD/HHMMSS:SEVERITY:file(line)] text\n", file reduced to its base name.
-std::string FormatLogLine(const LogTime& time, LogSeverity severity, std::string_view file,
-                          int line, std::string_view text);
+std::string FormatLogLine(const LogTime& time,
+                          LogSeverity severity,
+                          std::string_view file,
+                          int line,
+                          std::string_view text);
 
 // Collects one message; wide text is written as UTF-8.
 class LogStream {
@@ -89,12 +92,11 @@ struct LogMessageVoidify {
 #define UPDATER_LAZY_STREAM(stream, condition) \
   !(condition) ? (void)0 : ::updater::LogMessageVoidify() & (stream)
 
-#define UPDATER_LOG_STREAM(file, line, severity) \
-  UPDATER_LAZY_STREAM(                           \
-      ::updater::LogMessage(file, line, ::updater::kLog##severity).stream(), \
-      ::updater::kLog##severity >= ::updater::kMinLogSeverity)
+#define UPDATER_LOG_STREAM(file, line, severity)                                             \
+  UPDATER_LAZY_STREAM(::updater::LogMessage(file, line, ::updater::kLog##severity).stream(), \
+                      ::updater::kLog##severity >= ::updater::kMinLogSeverity)
 
-#define UPDATER_VLOG_STREAM(file, line, level)                        \
+#define UPDATER_VLOG_STREAM(file, line, level)                              \
   UPDATER_LAZY_STREAM(::updater::LogMessage(file, line, -(level)).stream(), \
                       (level) <= ::updater::kVerboseLevel)
 

@@ -15,7 +15,8 @@ bool IsContinuationByte(unsigned char byte) {
 // malformed sequence and then skips only its first byte.
 char32_t DecodeUTF8(std::string_view text, size_t& pos) {
   const auto lead = static_cast<unsigned char>(text[pos++]);
-  if (lead < 0x80) return lead;
+  if (lead < 0x80)
+    return lead;
   size_t length;
   char32_t code_point;
   char32_t minimum;
@@ -28,10 +29,12 @@ char32_t DecodeUTF8(std::string_view text, size_t& pos) {
   } else {
     return kReplacementCharacter;
   }
-  if (text.size() - pos < length) return kReplacementCharacter;
+  if (text.size() - pos < length)
+    return kReplacementCharacter;
   for (size_t i = 0; i < length; ++i) {
     const auto byte = static_cast<unsigned char>(text[pos + i]);
-    if (!IsContinuationByte(byte)) return kReplacementCharacter;
+    if (!IsContinuationByte(byte))
+      return kReplacementCharacter;
     code_point = (code_point << 6) | (byte & 0x3F);
   }
   if (code_point < minimum || code_point > 0x10FFFF ||
@@ -115,33 +118,37 @@ bool IsStringASCII(std::u16string_view text) {
 }
 
 bool IsUnicodeWhitespace(char16_t c) {
-  return (c >= 0x0009 && c <= 0x000D) || c == 0x0020 || c == 0x0085 || c == 0x00A0 ||
-         c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 ||
-         c == 0x202F || c == 0x205F || c == 0x3000;
+  return (c >= 0x0009 && c <= 0x000D) || c == 0x0020 || c == 0x0085 || c == 0x00A0 || c == 0x1680 ||
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000;
 }
 
 std::u16string_view TrimWhitespace(std::u16string_view text) {
-  while (!text.empty() && IsUnicodeWhitespace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsUnicodeWhitespace(text.back())) text.remove_suffix(1);
+  while (!text.empty() && IsUnicodeWhitespace(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && IsUnicodeWhitespace(text.back()))
+    text.remove_suffix(1);
   return text;
 }
 
 std::u16string ToLowerASCII(std::u16string_view text) {
   std::u16string out(text);
-  for (char16_t& c : out) c = ToLowerASCII(c);
+  for (char16_t& c : out)
+    c = ToLowerASCII(c);
   return out;
 }
 
 std::string ToLowerASCII(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = ToLowerASCII(c);
+  for (char& c : out)
+    c = ToLowerASCII(c);
   return out;
 }
 
 bool EqualsCaseInsensitiveASCII(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return ToLowerASCII(x) == ToLowerASCII(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return ToLowerASCII(x) == ToLowerASCII(y);
+         });
 }
 
 }  // namespace updater

@@ -12,15 +12,11 @@
 #include "http/request_headers.h"
 #include "http/request_url.h"
 #include "http/response_file.h"
-
-#ifndef UPDATER_TLS_CA_BUNDLE
-#define UPDATER_TLS_CA_BUNDLE ""
-#endif
+#include "http/tls_trust.h"
 
 namespace updater {
 namespace {
 
-constexpr char kTlsCaBundle[] = UPDATER_TLS_CA_BUNDLE;
 constexpr char16_t kHtmlStartPattern[] = u"{<html>}";
 constexpr char16_t kHtmlEndPattern[] = u"{</html>}";
 
@@ -133,7 +129,7 @@ bool HttpClient::SendRequest(std::u16string_view verb, bool disable_redirects) {
     request.body = post_data_;
   request.follow_redirects = !disable_redirects;
   request.verify_certificates = verify_certificates_;
-  request.ca_bundle = kTlsCaBundle;
+  request.ca_bundle = TlsCaBundle();
 
   bool completed = false;
   for (int attempt = 0; attempt < kMaxAttempts && !completed; ++attempt) {

@@ -16,18 +16,24 @@ std::string MakeTempDirectory() {
   return mkdtemp(pattern.data()) ? pattern : std::string();
 }
 
-// Issues a certificate from the test CA with the given extensions.
-ServerCertificate Issue(const std::string& directory,
-                        const std::string& name,
-                        const std::string& extensions) {
+// A self-signed CA at `base` + ".pem" with its key at `base` + ".key".
+bool MakeCa(const std::string& base, const std::string& name) {
+  return Run("openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj /CN=" + name +
+             " -addext basicConstraints=critical,CA:TRUE -addext keyUsage=keyCertSign,cRLSign"
+             " -keyout " + base + ".key -out " + base + ".pem");
+}
+
+// Issues a certificate with the given extensions from the CA made at `ca`.
+ServerCertificate Issue(const std::string& directory, const std::string& ca,
+                        const std::string& name, const std::string& extensions) {
   const std::string base = directory + "/" + name;
   std::ofstream(base + ".ext") << extensions << "\n";
   const bool made =
       Run("openssl req -new -newkey rsa:2048 -nodes -subj /CN=" + name + " -keyout " + base +
           ".key -out " + base + ".csr") &&
-      Run("openssl x509 -req -in " + base + ".csr -CA " + directory + "/ca.pem -CAkey " +
-          directory + "/ca.key -CAcreateserial -days 30 -sha256 -extfile " + base + ".ext -out " +
-          base + ".pem");
+      Run("openssl x509 -req -in " + base + ".csr -CA " + ca + ".pem -CAkey " + ca +
+          ".key -CAcreateserial -days 30 -sha256 -extfile " + base + ".ext -out " + base +
+          ".pem");
   return made ? ServerCertificate{base + ".pem", base + ".key"} : ServerCertificate{};
 }
 
@@ -35,23 +41,24 @@ TestCertificates Create() {
   TestCertificates certificates;
   certificates.directory = MakeTempDirectory();
   const std::string& directory = certificates.directory;
-  if (directory.empty() ||
-      !Run("openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj /CN=Updater-Test-CA"
-           " -addext basicConstraints=critical,CA:TRUE -addext keyUsage=keyCertSign,cRLSign"
-           " -keyout " +
-           directory + "/ca.key -out " + directory + "/ca.pem")) {
+  const std::string ca = directory + "/ca";
+  const std::string stranger_ca = directory + "/stranger_ca";
+  if (directory.empty() || !MakeCa(ca, "Updater-Test-CA") || !MakeCa(stranger_ca, "Stranger-CA")) {
     return {};
   }
-  certificates.ca_file = directory + "/ca.pem";
-  certificates.loopback = Issue(directory, "loopback",
+  certificates.ca_file = ca + ".pem";
+  certificates.loopback = Issue(directory, ca, "loopback",
                                 "subjectAltName=IP:127.0.0.1,DNS:localhost\n"
                                 "extendedKeyUsage=serverAuth");
-  certificates.wrong_name = Issue(directory, "wrong_name",
+  certificates.wrong_name = Issue(directory, ca, "wrong_name",
                                   "subjectAltName=DNS:updates.example\n"
                                   "extendedKeyUsage=serverAuth");
-  certificates.client_only = Issue(directory, "client_only",
+  certificates.client_only = Issue(directory, ca, "client_only",
                                    "subjectAltName=IP:127.0.0.1\n"
                                    "extendedKeyUsage=clientAuth");
+  certificates.stranger = Issue(directory, stranger_ca, "stranger",
+                                "subjectAltName=IP:127.0.0.1\n"
+                                "extendedKeyUsage=serverAuth");
   return certificates;
 }
 

@@ -1,0 +1,21 @@
+#include "auto_update/kernel_object_names.h"
+
+#include "base/string_util.h"
+
+namespace updater {
+
+std::u16string MakeKernelObjectPrefix(std::u16string_view path, char16_t separator) {
+  std::u16string prefix(path);
+  for (char16_t& c : prefix)
+    c = c == separator ? u'!' : ToLowerASCII(c);
+  return prefix;
+}
+
+std::u16string KernelObjectName(std::u16string_view prefix, std::u16string_view suffix) {
+  std::u16string name = u"Global\\";
+  name += prefix;
+  name += suffix;
+  return name;
+}
+
+}  // namespace updater

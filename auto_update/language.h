@@ -1,0 +1,18 @@
+#ifndef AUTO_UPDATE_LANGUAGE_H_
+#define AUTO_UPDATE_LANGUAGE_H_
+
+#include <string_view>
+
+namespace updater {
+
+constexpr int kLanguageEnglish = 0;
+constexpr int kLanguageSimplifiedChinese = 1;
+constexpr int kLanguageCount = 10;
+
+// The user-interface language for a "langid" value: the tags compare without
+// regard to ASCII case; anything else is English.
+int LanguageIndexFromTag(std::string_view tag);
+
+}  // namespace updater
+
+#endif  // AUTO_UPDATE_LANGUAGE_H_
