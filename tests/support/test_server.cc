@@ -29,6 +29,7 @@ void TestServer::Start() {
     for (const auto& header : request.headers)
       recorded.headers.push_back(header);
     std::lock_guard lock(mutex_);
+    in_progress_[&request] = requests_.size();
     requests_.push_back(std::move(recorded));
     return httplib::Server::HandlerResponse::Unhandled;
   });
@@ -41,8 +42,20 @@ void TestServer::Start() {
 }
 
 void TestServer::Handle(const std::string& path, Handler handler) {
-  server_->Get(path, handler);
-  server_->Post(path, handler);
+  // A request body is read only after the routing, so it is recorded here.
+  auto recording_handler = [this, handler](const httplib::Request& request,
+                                           httplib::Response& response) {
+    {
+      std::lock_guard lock(mutex_);
+      if (auto entry = in_progress_.find(&request); entry != in_progress_.end()) {
+        requests_[entry->second].body = request.body;
+        in_progress_.erase(entry);
+      }
+    }
+    handler(request, response);
+  };
+  server_->Get(path, recording_handler);
+  server_->Post(path, recording_handler);
 }
 
 void TestServer::Reply(const std::string& path,

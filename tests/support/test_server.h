@@ -4,6 +4,7 @@
 #include <httplib.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -54,6 +55,7 @@ class TestServer {
   std::thread thread_;
   mutable std::mutex mutex_;
   std::vector<RecordedRequest> requests_;
+  std::map<const httplib::Request*, size_t> in_progress_;
 };
 
 }  // namespace updater::test_support
