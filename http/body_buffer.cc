@@ -1,8 +1,9 @@
 #include "http/body_buffer.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <limits>
+
+#include "http/body_memory.h"
 
 namespace updater {
 namespace {
@@ -45,7 +46,7 @@ bool BodyBuffer::Append(std::span<const uint8_t> bytes) {
 }
 
 void BodyBuffer::Release() {
-  std::free(data_);
+  FreeBodyMemory(data_);
   data_ = nullptr;
   size_ = 0;
   capacity_ = 0;
@@ -54,7 +55,7 @@ void BodyBuffer::Release() {
 // Pages beyond the zero byte are never written, so a reservation for a
 // Content-Length that lies costs address space, not memory.
 bool BodyBuffer::Reserve(size_t capacity) {
-  void* grown = std::realloc(data_, capacity);
+  void* grown = ResizeBodyMemory(data_, capacity);
   if (!grown)
     return false;
   data_ = static_cast<uint8_t*>(grown);

@@ -108,11 +108,12 @@ std::optional<RequestUrl> CrackRequestUrl(std::u16string_view url, uint32_t& err
   }
   if (!SplitHostAndPort(authority, result))
     return std::nullopt;
-  result.path = authority_end == std::u16string_view::npos
-                    ? std::u16string()
-                    : std::u16string(rest.substr(authority_end));
-  if (result.path.empty() || result.path.front() != u'/')
-    result.path.insert(0, u"/");
+  const std::u16string_view path = authority_end == std::u16string_view::npos
+                                       ? std::u16string_view()
+                                       : rest.substr(authority_end);
+  if (path.empty() || path.front() != u'/')
+    result.path.push_back(u'/');
+  result.path.append(path);
   if (result.host.size() > kMaxHostLength || result.path.size() > kMaxPathLength) {
     error = kErrorInsufficientBuffer;
     return std::nullopt;
@@ -137,8 +138,12 @@ std::string EncodeRequestTarget(std::u16string_view path) {
 }
 
 std::string ToTransportUrl(const RequestUrl& url) {
-  return (url.secure ? "https://" : "http://") + UTF16ToUTF8(url.host) + ":" +
-         std::to_string(url.port) + EncodeRequestTarget(url.path);
+  std::string result = url.secure ? "https://" : "http://";
+  result.append(UTF16ToUTF8(url.host));
+  result.push_back(':');
+  result.append(std::to_string(url.port));
+  result.append(EncodeRequestTarget(url.path));
+  return result;
 }
 
 }  // namespace updater
