@@ -1,5 +1,7 @@
 #include "auto_update/kernel_object_names.h"
 
+#include "base/known_paths.h"
+#include "base/path_rules.h"
 #include "base/string_util.h"
 
 namespace updater {
@@ -9,6 +11,12 @@ std::u16string MakeKernelObjectPrefix(std::u16string_view path, char16_t separat
   for (char16_t& c : prefix)
     c = c == separator ? u'!' : ToLowerASCII(c);
   return prefix;
+}
+
+std::u16string GetKernelObjectPrefix(const FsPath& real_exe_path) {
+  FsPath path = real_exe_path;
+  if (path.empty()) GetKnownPath(kExeFile, path);
+  return MakeKernelObjectPrefix(path.value(), NativePathRules().join_separator);
 }
 
 std::u16string KernelObjectName(std::u16string_view prefix, std::u16string_view suffix) {

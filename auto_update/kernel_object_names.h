@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/fs_path.h"
+
 namespace updater {
 
 // Names shared with the browser: machine-wide, in the global namespace.
@@ -16,6 +18,11 @@ inline constexpr std::u16string_view kCancelEventName =
 // The per-installation prefix: `path` with every `separator` turned into "!"
 // and its ASCII letters lowered; other characters stay as they are.
 std::u16string MakeKernelObjectPrefix(std::u16string_view path, char16_t separator);
+
+// The prefix for the installation of the browser at `real_exe_path`, made
+// from the updater's own executable when that is empty. The platform's own
+// separator becomes "!".
+std::u16string GetKernelObjectPrefix(const FsPath& real_exe_path);
 
 // "Global\" + prefix + suffix; an empty suffix names the browser's running
 // event.

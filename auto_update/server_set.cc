@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "base/build_config.h"
 #include "base/string_util.h"
 
 namespace updater {
@@ -11,8 +12,8 @@ constexpr std::u16string_view kUpdateScriptPath = u"/update.php";
 constexpr std::u16string_view kFlashScriptPath = u"/update_pepper.php";
 
 const std::array<ServerSet, 2> kServerSets = {
-    MakeServerSet(ASCIIToUTF16(UPDATER_PRIMARY_SITE)),
-    MakeServerSet(ASCIIToUTF16(UPDATER_MIRROR_SITE)),
+    MakeServerSet(ASCIIToUTF16(ConfiguredPrimarySite())),
+    MakeServerSet(ASCIIToUTF16(ConfiguredMirrorSite())),
 };
 
 }  // namespace

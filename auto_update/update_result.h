@@ -58,6 +58,9 @@ constexpr UpdateResult kFlashBadCurrentVersion = 39;
 constexpr UpdateResult kExitWorkerStopped = 1;
 constexpr UpdateResult kExitNoWorkerResult = 4;
 constexpr UpdateResult kExitAlreadyRunning = 99;
+// An interactive run whose dialog cannot be shown (no display): it never
+// installs without asking.
+constexpr UpdateResult kExitNoDialog = 98;
 
 }  // namespace updater
 

@@ -3,6 +3,7 @@
 #include <new>
 #include <optional>
 
+#include "base/build_config.h"
 #include "base/string_util.h"
 #include "http/body_text.h"
 #include "http/header_values.h"
@@ -12,7 +13,6 @@
 #include "http/request_headers.h"
 #include "http/request_url.h"
 #include "http/response_file.h"
-#include "http/tls_trust.h"
 
 namespace updater {
 namespace {
@@ -129,7 +129,7 @@ bool HttpClient::SendRequest(std::u16string_view verb, bool disable_redirects) {
     request.body = post_data_;
   request.follow_redirects = !disable_redirects;
   request.verify_certificates = verify_certificates_;
-  request.ca_bundle = TlsCaBundle();
+  request.ca_bundle = std::string(ConfiguredTlsCaBundle());
 
   bool completed = false;
   for (int attempt = 0; attempt < kMaxAttempts && !completed; ++attempt) {

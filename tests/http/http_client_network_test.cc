@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <optional>
 
+#include "base/build_config.h"
 #include "http/http_client.h"
 #include "http/http_errors.h"
-#include "http/tls_trust.h"
 #include "tests/http/http_test_util.h"
 #include "tests/support/raw_server.h"
 #include "tests/support/test_certificates.h"
@@ -26,7 +26,8 @@ using test_support::TinyproxyProcess;
 
 // The CA this test program trusts is made where its build says it lives.
 const TestCertificates& Certificates() {
-  return TestCertificates::Get(std::filesystem::path(TlsCaBundle()).parent_path().string());
+  return TestCertificates::Get(
+      std::filesystem::path(ConfiguredTlsCaBundle()).parent_path().string());
 }
 
 // Sets an environment variable for the lifetime of the object.

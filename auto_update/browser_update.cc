@@ -1,0 +1,85 @@
+#include "auto_update/browser_update.h"
+
+#include "auto_update/flow_steps.h"
+#include "auto_update/installer_launch.h"
+#include "auto_update/kernel_object_names.h"
+#include "auto_update/kernel_objects.h"
+#include "auto_update/update_query.h"
+#include "auto_update/update_service.h"
+#include "auto_update/updater_state.h"
+#include "base/known_paths.h"
+#include "base/path_operations.h"
+
+namespace updater {
+namespace {
+
+constexpr DownloadResults kBrowserDownloadResults = {
+    .no_response = kBrowserDownloadNoResponse,
+    .no_file_name = kBrowserNoFileName,
+    .old_file_stays = kBrowserOldDownloadStays,
+    .write_failed = kBrowserDownloadWriteFailed,
+    .signature_invalid = kBrowserSignatureInvalid,
+};
+
+UpdateResult Install(bool portable,
+                     const FsPath& download_path,
+                     const FsPath& temp_dir,
+                     const FsPath& install_dir) {
+  const UpdaterState& state = GetUpdaterState();
+  NamedMutex under_upgrade = NamedMutex::CreateOwned(
+      KernelObjectName(GetKernelObjectPrefix(state.real_exe_path), kUnderUpgradeSuffix));
+  const UpdateResult result = portable ? SwapPortableFiles(download_path, temp_dir, install_dir)
+                                       : RunInstaller(download_path);
+  under_upgrade.Release();
+  return result;
+}
+
+}  // namespace
+
+UpdateResult RunBrowserUpdate(const ParsedCommandLine& command_line, int set_index) {
+  const UpdaterState& state = GetUpdaterState();
+  const bool portable = command_line.IsPresent("portable");
+  FsPath temp_dir;
+  if (!GetTempDirectory(temp_dir)) return kBrowserNoTempDirectory;
+  const std::u16string query_url = BuildBrowserQueryUrl(command_line, set_index);
+  FsPath exe_directory;
+  GetKnownPath(kExeDirectory, exe_directory);
+  const FsPath install_dir = ParentDir(exe_directory);
+  // A portable update replaces "brelix.exe" in its own directory, so it is
+  // only done for a browser that was started as that file.
+  if (portable && !PathsEqual(state.browser_exe_path, state.real_exe_path)) {
+    return kBrowserNotPortableExecutable;
+  }
+
+  const QueryOutcome query = QueryUpdateService(query_url, u"Kora-Version", u"Kora-Location");
+  if (query.kind == QueryOutcome::Kind::kNoResponse) return kBrowserQueryNoResponse;
+  if (query.kind == QueryOutcome::Kind::kBadStatus) return kBrowserQueryBadStatus;
+  switch (EvaluateOffer(query.offer, state.current_browser_version)) {
+    case OfferVerdict::kNothingToInstall:
+      return kResultNothingToInstall;
+    case OfferVerdict::kNoLocation:
+      return kBrowserNoLocation;
+    case OfferVerdict::kInstall:
+      break;
+  }
+  PostNotification(kNotifyBrowserFound, query.offer.offered_version);
+
+  FsPath download_path;
+  const UpdateResult downloaded =
+      DownloadVerifiedInstaller(query.offer.download_url, OnBrowserDownloadProgress, temp_dir,
+                                kBrowserDownloadResults, download_path);
+  if (downloaded != kResultInstalled) return downloaded;
+  if (state.interactive) {
+    switch (WaitForConfirmation(kNotifyBrowserReady, download_path, kNotifyBrowserInstalling)) {
+      case Confirmation::kContinue:
+        break;
+      case Confirmation::kCancel:
+        return kBrowserUserCancelled;
+      case Confirmation::kFailed:
+        return kBrowserConfirmationFailed;
+    }
+  }
+  return Install(portable, download_path, temp_dir, install_dir);
+}
+
+}  // namespace updater

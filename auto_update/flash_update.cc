@@ -1,0 +1,131 @@
+#include "auto_update/flash_update.h"
+
+#include <cerrno>
+
+#include "auto_update/flow_steps.h"
+#include "auto_update/kernel_object_names.h"
+#include "auto_update/kernel_objects.h"
+#include "auto_update/update_query.h"
+#include "auto_update/update_service.h"
+#include "auto_update/updater_state.h"
+#include "base/file_operations.h"
+#include "base/known_paths.h"
+#include "base/logging.h"
+#include "base/path_operations.h"
+#include "base/process_launch.h"
+#include "base/string_util.h"
+
+namespace updater {
+namespace {
+
+constexpr std::u16string_view kFlashDirName = u"PepperFlash";
+
+constexpr DownloadResults kFlashDownloadResults = {
+    .no_response = kFlashDownloadNoResponse,
+    .no_file_name = kFlashNoFileName,
+    .old_file_stays = kFlashOldDownloadStays,
+    .write_failed = kFlashDownloadWriteFailed,
+    .signature_invalid = kFlashSignatureInvalid,
+};
+
+struct PluginDirectories {
+  FsPath plugin;    // the plug-in in use
+  FsPath staging;   // where the installer puts the new one
+  FsPath previous;  // the one replaced by the last swap
+};
+
+PluginDirectories MakePluginDirectories(const FsPath& exe_directory) {
+  const FsPath plugin = JoinPath(exe_directory, FsPath(kFlashDirName));
+  return {plugin, FsPath(plugin.value() + u"_new"), FsPath(plugin.value() + u"_old")};
+}
+
+// The old plug-in is moved aside only when the installer staged a new one,
+// so an installer that unpacked nothing costs no plug-in. The result of a
+// started installer is 0 whatever the moves do.
+void SwapStagedPlugin(const PluginDirectories& directories) {
+  if (!IsDirectory(directories.staging)) return;
+  if (MovePath(directories.plugin, directories.previous)) {
+    MovePath(directories.staging, directories.plugin);
+  }
+}
+
+UpdateResult Install(const FsPath& installer_path, const PluginDirectories& directories) {
+  const UpdaterState& state = GetUpdaterState();
+  NamedMutex under_upgrade = NamedMutex::CreateOwned(
+      KernelObjectName(GetKernelObjectPrefix(state.real_exe_path), kUnderUpgradeSuffix));
+  UpdateResult result = kResultInstalled;
+  if (NamedEvent::Open(state.abort_flash_event_name).IsValid()) {
+    result = kFlashAborted;
+  } else {
+    ParsedCommandLine command_line(installer_path.value());
+    command_line.AddArgument(std::string_view("-s"));
+    command_line.AddArgument("-d\"" + UTF16ToUTF8(directories.staging.value()) + "\"");
+    if (LaunchProcess(command_line, LaunchOptions{.wait = true}).IsValid()) {
+      SwapStagedPlugin(directories);
+    } else {
+      const int error = errno;
+      UPDATER_LOG_AT(504, ERROR) << "RivaZeriduv Updater: "
+                                 << "pepper flash installer failed  to start last error="
+                                 << std::hex << error;
+      result = kFlashInstallerStartFailed;
+    }
+  }
+  under_upgrade.Release();
+  return result;
+}
+
+}  // namespace
+
+UpdateResult RunFlashUpdate(const ParsedCommandLine& command_line, int set_index) {
+  UpdaterState& state = GetUpdaterState();
+  const std::u16string version_text = command_line.GetValue("pepper-version");
+  PostNotification(kNotifyFlashCurrentVersion, version_text);
+  PostNotification(kNotifyFlashChecking, int64_t{0});
+
+  FsPath exe_directory;
+  if (!GetKnownPath(kExeDirectory, exe_directory)) return kFlashNoExeDirectory;
+  state.current_flash_version = ParseVersion(UTF16ToUTF8(version_text));
+  if (!state.current_flash_version.IsValid()) return kFlashBadCurrentVersion;
+  const PluginDirectories directories = MakePluginDirectories(exe_directory);
+  if (PathExists(directories.staging)) return kFlashUpdatePending;
+  DeletePath(directories.previous, /*recursive=*/true);
+
+  const std::u16string query_url = BuildFlashQueryUrl(command_line, set_index, state.interactive);
+  FsPath temp_dir;
+  if (!GetTempDirectory(temp_dir)) return kFlashNoTempDirectory;
+  const QueryOutcome query =
+      QueryUpdateService(query_url, u"Kora-Flash-Version", u"Kora-Flash-Location");
+  if (query.kind == QueryOutcome::Kind::kNoResponse) return kFlashQueryNoResponse;
+  if (query.kind == QueryOutcome::Kind::kBadStatus) return kFlashQueryBadStatus;
+  switch (EvaluateOffer(query.offer, state.current_flash_version)) {
+    case OfferVerdict::kNothingToInstall:
+      return kResultNothingToInstall;
+    case OfferVerdict::kNoLocation:
+      return kFlashNoLocation;
+    case OfferVerdict::kInstall:
+      break;
+  }
+  PostNotification(kNotifyFlashFound, query.offer.offered_version);
+
+  FsPath installer_path;
+  const UpdateResult downloaded =
+      DownloadVerifiedInstaller(query.offer.download_url, OnFlashDownloadProgress, temp_dir,
+                                kFlashDownloadResults, installer_path);
+  if (downloaded != kResultInstalled) return downloaded;
+  if (state.interactive) {
+    // No click made before the installer was ready counts.
+    state.continue_event.Reset();
+    state.cancel_event.Reset();
+    switch (WaitForConfirmation(kNotifyFlashReady, installer_path, kNotifyFlashInstalling)) {
+      case Confirmation::kContinue:
+        break;
+      case Confirmation::kCancel:
+        return kFlashUserCancelled;
+      case Confirmation::kFailed:
+        return kFlashConfirmationFailed;
+    }
+  }
+  return Install(installer_path, directories);
+}
+
+}  // namespace updater

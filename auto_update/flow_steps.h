@@ -1,0 +1,52 @@
+#ifndef AUTO_UPDATE_FLOW_STEPS_H_
+#define AUTO_UPDATE_FLOW_STEPS_H_
+
+#include <string>
+
+#include "auto_update/notification.h"
+#include "auto_update/update_result.h"
+#include "base/fs_path.h"
+#include "http/http_client.h"
+
+namespace updater {
+
+// The steps both update flows take in the same order, each with its own
+// result codes.
+
+// Longest wait for the user's decision: a day.
+inline constexpr uint32_t kConfirmTimeoutMs = 86400000;
+
+struct DownloadResults {
+  UpdateResult no_response;
+  UpdateResult no_file_name;
+  UpdateResult old_file_stays;
+  UpdateResult write_failed;
+  UpdateResult signature_invalid;
+};
+
+// Downloads `url` into temp_dir under the URL's file name, replacing an
+// older file of that name, and keeps it only with a valid signature. On
+// success sets `path` and returns kResultInstalled.
+UpdateResult DownloadVerifiedInstaller(const std::u16string& url,
+                                       ProgressCallback progress,
+                                       const FsPath& temp_dir,
+                                       const DownloadResults& results,
+                                       FsPath& path);
+
+enum class Confirmation { kContinue, kCancel, kFailed };
+
+// Shows the downloaded installer to the user and waits for Confirm (the
+// continue event) or the dialog going away (the cancel event); the continue
+// event wins when both are set. Resets the event that ended the wait and
+// announces the installation on Confirm.
+Confirmation WaitForConfirmation(NotifyCode ready_code,
+                                 const FsPath& installer_path,
+                                 NotifyCode installing_code);
+
+// Progress callbacks: post the truncated figure to the dialog.
+bool OnBrowserDownloadProgress(double progress);
+bool OnFlashDownloadProgress(double progress);
+
+}  // namespace updater
+
+#endif  // AUTO_UPDATE_FLOW_STEPS_H_

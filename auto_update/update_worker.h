@@ -1,0 +1,24 @@
+#ifndef AUTO_UPDATE_UPDATE_WORKER_H_
+#define AUTO_UPDATE_UPDATE_WORKER_H_
+
+#include <string_view>
+
+#include "auto_update/update_result.h"
+
+namespace updater {
+
+// The worker thread's body: chooses the server set, runs the browser flow
+// and, when the browser had nothing to install, the plug-in flow. Returns the
+// last flow's result (4 when none ran).
+UpdateResult UpdateWorker();
+
+// The preferred set (the mirror for Simplified Chinese) when its site
+// answers, else the other one unchecked: one connection attempt per call.
+int ChooseServerSet();
+
+// Whether a connection to the host and port of `url` can be made now.
+bool IsServerReachable(std::u16string_view url);
+
+}  // namespace updater
+
+#endif  // AUTO_UPDATE_UPDATE_WORKER_H_

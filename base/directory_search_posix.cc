@@ -1,0 +1,70 @@
+#include <dirent.h>
+#include <errno.h>
+
+#include <string>
+
+#include "base/directory_search.h"
+#include "base/posix_file_util.h"
+#include "base/string_util.h"
+#include "base/wildcard_match.h"
+
+namespace updater {
+
+struct DirectorySearch::State {
+  DIR* directory = nullptr;
+  std::u16string pattern;
+};
+
+DirectorySearch::DirectorySearch() = default;
+
+DirectorySearch::~DirectorySearch() {
+  Close();
+}
+
+// readdir has a single mode, which already gives names and types only.
+bool DirectorySearch::Open(const FsPath& directory,
+                           std::u16string_view pattern,
+                           SearchMode /*mode*/,
+                           WalkEntry& entry) {
+  Close();
+  std::string native;
+  if (!posix::ToNativePath(directory, native))
+    return false;
+  DIR* opened = opendir(native.c_str());
+  if (opened == nullptr)
+    return false;
+  state_ = std::make_unique<State>(State{opened, std::u16string(pattern)});
+  return Next(entry);
+}
+
+bool DirectorySearch::Next(WalkEntry& entry) {
+  while (state_ != nullptr) {
+    const dirent* record = readdir(state_->directory);
+    if (record == nullptr)
+      break;
+    std::u16string name = UTF8ToUTF16(record->d_name);
+    // A name without a UTF-16 form could not be named again; leaving it out
+    // keeps every operation on the entry it was given.
+    if (UTF16ToUTF8(name) != record->d_name)
+      continue;
+    if (!MatchesWildcard(name, state_->pattern))
+      continue;
+    const FileAttributes attributes = posix::AttributesAt(dirfd(state_->directory), record->d_name);
+    if (attributes == kInvalidFileAttributes)
+      continue;  // gone meanwhile
+    entry.attributes = attributes;
+    entry.name = std::move(name);
+    return true;
+  }
+  Close();
+  return false;
+}
+
+void DirectorySearch::Close() {
+  if (state_ == nullptr)
+    return;
+  closedir(state_->directory);
+  state_.reset();
+}
+
+}  // namespace updater

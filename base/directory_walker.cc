@@ -1,0 +1,60 @@
+#include "base/directory_walker.h"
+
+#include <utility>
+
+#include "base/os_version.h"
+#include "base/path_operations.h"
+
+namespace updater {
+namespace {
+
+constexpr std::u16string_view kMatchAll = u"*";
+constexpr std::u16string_view kCurrentEntry = u".";
+constexpr std::u16string_view kParentEntry = u"..";
+
+SearchMode PreferredSearchMode() {
+  return GetOsVersionClass() >= kOsWin7 ? SearchMode::kBasicLargeFetch : SearchMode::kFull;
+}
+
+}  // namespace
+
+DirectoryWalker::DirectoryWalker(const FsPath& directory,
+                                 bool recursive,
+                                 int types,
+                                 std::u16string_view pattern)
+    : recursive_(recursive), types_(types), pattern_(pattern), pending_{directory} {}
+
+bool DirectoryWalker::ReadEntry() {
+  if (has_entry_)
+    return search_.Next(entry_);
+  root_ = std::move(pending_.back());
+  pending_.pop_back();
+  return search_.Open(root_, pattern_.empty() ? kMatchAll : std::u16string_view(pattern_),
+                      PreferredSearchMode(), entry_);
+}
+
+FsPath DirectoryWalker::Next() {
+  while (has_entry_ || !pending_.empty()) {
+    has_entry_ = ReadEntry();
+    if (!has_entry_) {
+      pattern_.clear();  // the pattern selects in the starting directory only
+      continue;
+    }
+    if (entry_.name == kCurrentEntry)
+      continue;
+    if (entry_.name == kParentEntry && (types_ & kWalkIncludeDotDot) == 0)
+      continue;
+    FsPath path = JoinPath(root_, entry_.name);
+    if (entry_.IsDirectory()) {
+      if (recursive_ && !entry_.IsReparsePoint())
+        pending_.push_back(path);
+      if ((types_ & kWalkDirectories) != 0)
+        return path;
+    } else if ((types_ & kWalkFiles) != 0) {
+      return path;
+    }
+  }
+  return FsPath();
+}
+
+}  // namespace updater

@@ -1,0 +1,52 @@
+#ifndef BASE_FILE_OPERATIONS_H_
+#define BASE_FILE_OPERATIONS_H_
+
+#include <string_view>
+
+#include "base/fs_path.h"
+
+namespace updater {
+
+// Synchronous file-system operations on the updater's own files. Each
+// answers true or false and writes no message; a path of kMaxPathChars
+// characters or more is refused before anything is touched. A link to a
+// directory is never entered: deleting it removes the link alone.
+
+// The full path of `p` against the current directory ("." and ".." resolved
+// by the text alone; `p` need not exist), or an empty path.
+FsPath MakeAbsolutePath(const FsPath& p);
+
+// True when a file or directory (or a link) exists at `p`.
+bool PathExists(const FsPath& p);
+// True when `p` exists and is a directory (or a link to one).
+bool IsDirectory(const FsPath& p);
+
+// True when `p` is gone afterwards or never existed; the empty path is
+// nothing to delete. Read-only bits are cleared first. A directory goes
+// only when empty, unless `recursive`. A last component with "*" or "?"
+// deletes the matching entries of its directory (see DeleteMatching).
+bool DeletePath(const FsPath& p, bool recursive);
+
+// Deletes the entries of `dir` that match `pattern`, stopping at the first
+// failure (what was deleted stays deleted). Matching subdirectories are left
+// alone unless `recursive`; then their matching contents go and then they.
+bool DeleteMatching(const FsPath& dir, std::u16string_view pattern, bool recursive);
+
+// Copies one file, replacing `to`; the copy is never left read-only.
+bool CopyOneFile(const FsPath& from, const FsPath& to);
+
+// Copies a file or a whole directory tree. When `to` is an existing
+// directory, `from` itself goes inside it. Refuses to copy into `from` (a
+// plain text prefix test of the full paths, which also refuses an existing
+// "X_old" for "X"). A failure leaves what was copied so far.
+bool CopyTree(const FsPath& from, const FsPath& to);
+
+// Renames `from` to `to` (replacing a file, never a directory); a directory
+// that cannot be renamed is copied and then deleted, which puts it inside
+// `to` when `to` is an existing directory. The source is deleted only after
+// a complete copy. On failure the platform's error of the rename is kept.
+bool MovePath(const FsPath& from, const FsPath& to);
+
+}  // namespace updater
+
+#endif  // BASE_FILE_OPERATIONS_H_

@@ -1,0 +1,9 @@
+#include "base/path_rules.h"
+
+namespace updater {
+
+const PathRules& NativePathRules() {
+  return kPosixPathRules;
+}
+
+}  // namespace updater

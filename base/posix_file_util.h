@@ -1,0 +1,42 @@
+#ifndef BASE_POSIX_FILE_UTIL_H_
+#define BASE_POSIX_FILE_UTIL_H_
+
+#include <string>
+
+#include "base/file_attributes.h"
+#include "base/fs_path.h"
+
+namespace updater::posix {
+
+// The UTF-8 text of `path` with trailing separators removed (a root keeps
+// its one), so that a link named with a trailing "/" is still the link
+// itself. False when the text has no UTF-8 form (a lone surrogate): no file
+// can carry that name.
+bool ToNativePath(const FsPath& path, std::string& native);
+
+// The attributes of `name` relative to `dir_fd` (or AT_FDCWD), without
+// following a final link: a link to a directory is a directory and a
+// reparse point; a link is never read-only, so nothing ever changes its
+// target's permissions.
+FileAttributes AttributesAt(int dir_fd, const char* name);
+
+// Owns one open file descriptor.
+class ScopedFd {
+ public:
+  explicit ScopedFd(int fd) : fd_(fd) {}
+  ~ScopedFd();
+  ScopedFd(const ScopedFd&) = delete;
+  ScopedFd& operator=(const ScopedFd&) = delete;
+
+  int get() const { return fd_; }
+  bool IsValid() const { return fd_ >= 0; }
+  // Closes now and reports whether the close succeeded.
+  bool Close();
+
+ private:
+  int fd_;
+};
+
+}  // namespace updater::posix
+
+#endif  // BASE_POSIX_FILE_UTIL_H_

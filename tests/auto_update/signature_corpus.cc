@@ -1,0 +1,62 @@
+#include "tests/auto_update/signature_corpus.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "base/string_util.h"
+
+namespace updater {
+
+std::string CorpusPath(std::string_view name) {
+  return std::string(SIGNATURE_CORPUS_DIR) + "/" + std::string(name);
+}
+
+FsPath ToFsPath(const std::string& path) {
+  return FsPath(UTF8ToUTF16(path));
+}
+
+TrustAnchors CorpusAnchors(std::string_view pem_name) {
+  const std::vector<uint8_t> pem = ReadFileBytes(CorpusPath(pem_name));
+  return TrustAnchors::FromPem(
+      std::string_view(reinterpret_cast<const char*>(pem.data()), pem.size()));
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+ScratchFile::ScratchFile(std::string_view name)
+    : path_(std::string(SIGNATURE_CORPUS_DIR) + "-scratch-" + std::to_string(getpid()) + "-" +
+            std::string(name)) {}
+
+ScratchFile::ScratchFile(std::string_view name, const std::vector<uint8_t>& bytes)
+    : ScratchFile(name) {
+  WriteFileBytes(path_, bytes);
+}
+
+ScratchFile::~ScratchFile() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+uint32_t GetLittleEndian32(const std::vector<uint8_t>& bytes, size_t offset) {
+  return bytes[offset] | (bytes[offset + 1] << 8) | (bytes[offset + 2] << 16) |
+         (static_cast<uint32_t>(bytes[offset + 3]) << 24);
+}
+
+void SetLittleEndian32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+}  // namespace updater
