@@ -17,7 +17,9 @@ namespace updater {
 namespace {
 
 constexpr long kMaxRedirects = 10;
-constexpr long kReceiveBufferSize = 256 * 1024;
+// Small enough that a received block is still in cache when it is copied into
+// the body.
+constexpr long kReceiveBufferSize = 64 * 1024;
 constexpr uint32_t kNoLimit = std::numeric_limits<uint32_t>::max();
 
 bool IsLimited(uint32_t ms) {
