@@ -24,7 +24,6 @@ constexpr uint32_t kErrorHttpInvalidServerResponse = 12152;
 constexpr uint32_t kErrorHttpInvalidHeader = 12153;
 constexpr uint32_t kErrorHttpRedirectFailed = 12156;
 constexpr uint32_t kErrorHttpSecureFailure = 12175;
-constexpr uint32_t kErrorHttpHeaderSizeOverflow = 12182;
 
 }  // namespace updater
 
