@@ -61,6 +61,7 @@ TEST(HttpClientNetworkTest, VerifiesServerCertificatesUnlessTurnedOff) {
       {"trusted", certificates.loopback, true, true},
       {"unknown CA", certificates.stranger, false, true},
       {"wrong host name", certificates.wrong_name, false, true},
+      {"expired", certificates.expired, false, true},
       {"not for servers", certificates.client_only, false, false},
   };
   for (const TlsCase& tls_case : cases) {

@@ -56,16 +56,17 @@ ServerCertificate Issue(const std::string& directory,
                         const std::string& ca,
                         const std::string& name,
                         const std::string& extensions,
-                        bool reuse) {
+                        bool reuse,
+                        int days = 30) {
   const std::string base = directory + "/" + name;
   if (reuse)
     return ServerCertificate{base + ".pem", base + ".key"};
   std::ofstream(base + ".ext") << extensions << "\n";
-  const bool made =
-      Run("openssl req -new -newkey rsa:2048 -nodes -subj /CN=" + name + " -keyout " + base +
-          ".key -out " + base + ".csr") &&
-      Run("openssl x509 -req -in " + base + ".csr -CA " + ca + ".pem -CAkey " + ca +
-          ".key -CAcreateserial -days 30 -sha256 -extfile " + base + ".ext -out " + base + ".pem");
+  const bool made = Run("openssl req -new -newkey rsa:2048 -nodes -subj /CN=" + name + " -keyout " +
+                        base + ".key -out " + base + ".csr") &&
+                    Run("openssl x509 -req -in " + base + ".csr -CA " + ca + ".pem -CAkey " + ca +
+                        ".key -CAcreateserial -days " + std::to_string(days) +
+                        " -sha256 -extfile " + base + ".ext -out " + base + ".pem");
   return made ? ServerCertificate{base + ".pem", base + ".key"} : ServerCertificate{};
 }
 
@@ -100,9 +101,15 @@ TestCertificates Create(const std::string& directory) {
                                 "subjectAltName=IP:127.0.0.1\n"
                                 "extendedKeyUsage=serverAuth",
                                 reuse);
+  // Valid from now until yesterday: expired from the start.
+  certificates.expired = Issue(directory, ca, "expired",
+                               "subjectAltName=IP:127.0.0.1\n"
+                               "extendedKeyUsage=serverAuth",
+                               reuse, -1);
   const bool complete =
       !certificates.loopback.key_file.empty() && !certificates.wrong_name.key_file.empty() &&
-      !certificates.client_only.key_file.empty() && !certificates.stranger.key_file.empty();
+      !certificates.client_only.key_file.empty() && !certificates.stranger.key_file.empty() &&
+      !certificates.expired.key_file.empty();
   if (!complete)
     return {};
   std::ofstream(marker) << "\n";

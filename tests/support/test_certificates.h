@@ -21,6 +21,7 @@ struct TestCertificates {
   ServerCertificate wrong_name;   // for another host name only
   ServerCertificate client_only;  // for 127.0.0.1, but only for client use
   ServerCertificate stranger;     // for 127.0.0.1, from a CA nobody trusts
+  ServerCertificate expired;      // for 127.0.0.1, expired
 
   // Nothing usable (empty paths) when openssl failed. The first call fixes
   // the directory for the process.
