@@ -107,6 +107,16 @@ std::vector<uint8_t> MakeTestPeImage(PeFormat format, uint64_t section_size) {
   return image;
 }
 
+std::vector<uint8_t> MakeScriptedPeImage(PeFormat format, std::string_view script) {
+  const uint64_t section_size = script.size() + 1;
+  std::vector<uint8_t> image = MakeTestPeHeaders(format, section_size);
+  std::copy(kScriptedPeMagic.begin(), kScriptedPeMagic.end(),
+            image.begin() + kScriptedPeMagicOffset);
+  image.resize(kScriptedPeScriptOffset + AlignUp(section_size, kFileAlignment), 0);
+  std::copy(script.begin(), script.end(), image.begin() + kScriptedPeScriptOffset);
+  return image;
+}
+
 bool WriteTestPeImage(const std::string& path, PeFormat format, uint64_t section_size) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   const std::vector<uint8_t> headers = MakeTestPeHeaders(format, section_size);
