@@ -1,0 +1,118 @@
+// Servers that break the protocol: every case ends with a defined result.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "http/http_client.h"
+#include "http/http_errors.h"
+#include "tests/http/http_test_util.h"
+#include "tests/support/raw_server.h"
+
+namespace updater {
+namespace {
+
+using test_support::RawConnection;
+using test_support::RawServer;
+
+constexpr uint32_t kShortTimeoutMs = 300;
+
+TEST(HttpClientHostileTest, MalformedHeadsFailEveryAttempt) {
+  const std::string heads[] = {
+      "HTTP/1.1 two hundred\r\n\r\n",
+      "SMTP ready\r\n\r\n",
+      "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\nbody",
+      "HTTP/1.1 200 OK\r\nX-Big: " + std::string(3 * 1024 * 1024, 'h') + "\r\n\r\n",
+      "HTTP/1.1 200 OK\r\n" +
+          [] {
+            std::string lines;
+            for (int i = 0; i < 40000; ++i)
+              lines += "X-" + std::to_string(i) + ": v\r\n";
+            return lines;
+          }() +
+          "\r\n",
+  };
+  for (const std::string& head : heads) {
+    RawServer server(RawServer::Answer(head));
+    HttpClient client(U16(server.Url("/")), nullptr);
+    EXPECT_FALSE(client.SendRequest(u"GET", true)) << head.substr(0, 40);
+    EXPECT_NE(client.last_error(), 0u);
+    EXPECT_EQ(server.requests().size(), 3u);
+    EXPECT_EQ(client.GetStatusCode(), u"");
+  }
+}
+
+TEST(HttpClientHostileTest, OutlandishContentLengthsAreClampedOrCutShort) {
+  RawServer huge(RawServer::Answer(
+      "HTTP/1.1 200 OK\r\nContent-Length: 12345678901234567890\r\nConnection: close\r\n\r\nabc"));
+  Reports().clear();
+  HttpClient client(U16(huge.Url("/")), RecordProgress);
+  ASSERT_TRUE(client.SendRequest(u"GET", true));
+  EXPECT_EQ(client.content_length(), 2147483647u);
+  EXPECT_EQ(BodyOf(client.response_body()), "abc");
+  ASSERT_FALSE(Reports().empty());
+  EXPECT_LT(Reports().back(), 1.0);
+
+  RawServer longer(
+      RawServer::Answer("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n" + std::string(100000, 'z')));
+  HttpClient cut(U16(longer.Url("/")), nullptr);
+  ASSERT_TRUE(cut.SendRequest(u"GET", true));
+  EXPECT_EQ(BodyOf(cut.response_body()), "zzzz");
+}
+
+TEST(HttpClientHostileTest, AResetInTheBodyKeepsWhatArrived) {
+  RawServer server([](RawConnection& connection) {
+    if (!connection.ReadRequest())
+      return;
+    connection.Write("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(1000, 'p'));
+    connection.Reset();
+  });
+  Reports().clear();
+  HttpClient client(U16(server.Url("/")), RecordProgress);
+  // The body ends where the connection broke; the attempt counts as complete.
+  EXPECT_TRUE(client.SendRequest(u"GET", true));
+  EXPECT_EQ(client.last_error(), kErrorHttpConnectionError);
+  EXPECT_EQ(client.GetStatusCode(), u"200");
+  EXPECT_LE(client.response_body().size(), 1000u);
+  EXPECT_EQ(server.requests().size(), 1u);
+  ASSERT_FALSE(Reports().empty());
+  EXPECT_EQ(Reports().back(), client.response_body().size() * 100.0 / 100000);
+}
+
+TEST(HttpClientHostileTest, AStalledBodyEndsAtTheReceiveTimeout) {
+  RawServer server([](RawConnection& connection) {
+    if (!connection.ReadRequest())
+      return;
+    connection.Write("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\nfirst");
+    connection.StallUntilClosed();
+  });
+  HttpClient client(U16(server.Url("/")), nullptr);
+  client.SetReceiveTimeoutMs(kShortTimeoutMs);
+  EXPECT_TRUE(client.SendRequest(u"GET", true));
+  EXPECT_EQ(client.last_error(), kErrorHttpTimeout);
+  EXPECT_EQ(BodyOf(client.response_body()), "first");
+  EXPECT_EQ(server.requests().size(), 1u);
+}
+
+TEST(HttpClientHostileTest, AServerThatNeverAnswersTimesOutEveryAttempt) {
+  RawServer server([](RawConnection& connection) {
+    if (connection.ReadRequest())
+      connection.StallUntilClosed();
+  });
+  HttpClient client(U16(server.Url("/")), nullptr);
+  client.SetReceiveTimeoutMs(kShortTimeoutMs);
+  EXPECT_FALSE(client.SendRequest(u"GET", true));
+  EXPECT_EQ(client.last_error(), kErrorHttpTimeout);
+  EXPECT_EQ(server.requests().size(), 3u);
+}
+
+TEST(HttpClientHostileTest, AServerThatClosesWithoutAnsweringFailsEveryAttempt) {
+  RawServer server([](RawConnection& connection) { connection.ReadRequest(); });
+  HttpClient client(U16(server.Url("/")), nullptr);
+  EXPECT_FALSE(client.SendRequest(u"GET", true));
+  EXPECT_EQ(client.last_error(), kErrorHttpConnectionError);
+  EXPECT_EQ(server.requests().size(), 3u);
+}
+
+}  // namespace
+}  // namespace updater
