@@ -47,7 +47,7 @@ UpdateResult RunBrowserUpdate(const ParsedCommandLine& command_line, int set_ind
   const FsPath install_dir = ParentDir(exe_directory);
   // A portable update replaces "brelix.exe" in its own directory, so it is
   // only done for a browser that was started as that file.
-  if (portable && !PathsEqual(state.browser_exe_path, state.real_exe_path)) {
+  if (portable && state.browser_exe_path != state.real_exe_path) {
     return kBrowserNotPortableExecutable;
   }
 

@@ -35,7 +35,7 @@ struct PluginDirectories {
 };
 
 PluginDirectories MakePluginDirectories(const FsPath& exe_directory) {
-  const FsPath plugin = JoinPath(exe_directory, FsPath(kFlashDirName));
+  const FsPath plugin = JoinPath(exe_directory, kFlashDirName);
   return {plugin, FsPath(plugin.value() + u"_new"), FsPath(plugin.value() + u"_old")};
 }
 

@@ -26,7 +26,7 @@ UpdateResult DownloadVerifiedInstaller(const std::u16string& url,
     if (!client.SendRequest(u"GET", /*disable_redirects=*/true)) return results.no_response;
     const std::string name = DownloadFileName(url);
     if (name.empty()) return results.no_file_name;
-    path = JoinPath(temp_dir, FsPath(UTF8ToUTF16(name)));
+    path = JoinPath(temp_dir, UTF8ToUTF16(name));
     DeletePath(path, /*recursive=*/false);
     if (PathExists(path)) return results.old_file_stays;
     if (!client.SaveResponseToFile(path)) return results.write_failed;

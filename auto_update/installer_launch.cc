@@ -48,7 +48,7 @@ void RemoveOlderVersionDirectories(const FsPath& install_dir, const Version& cur
     // Non-ASCII names never parse: their UTF-8 bytes are no digits.
     const Version version = ParseVersion(UTF16ToUTF8(name));
     if (version.IsValid() && version.CompareTo(current) < 0) {
-      DeletePath(JoinPath(install_dir, FsPath(name)), /*recursive=*/true);
+      DeletePath(JoinPath(install_dir, name), /*recursive=*/true);
     }
   }
 }
@@ -59,8 +59,8 @@ UpdateResult LogCopyFailure(int line, UpdateResult result) {
 }
 
 UpdateResult SwapWhileRunning(const FsPath& extract_dir, const FsPath& install_dir) {
-  const FsPath extracted_exe = JoinPath(extract_dir, FsPath(kBrowserExeName));
-  if (!MovePath(extracted_exe, JoinPath(install_dir, FsPath(kNewBrowserExeName)))) {
+  const FsPath extracted_exe = JoinPath(extract_dir, kBrowserExeName);
+  if (!MovePath(extracted_exe, JoinPath(install_dir, kNewBrowserExeName))) {
     return LogCopyFailure(336, kBrowserRunningMoveNewFailed);
   }
   if (!MoveDirectoryContents(extract_dir, install_dir)) {
@@ -100,11 +100,11 @@ UpdateResult RunInstaller(const FsPath& download_path) {
 UpdateResult SwapPortableFiles(const FsPath& download_path,
                                const FsPath& temp_dir,
                                const FsPath& install_dir) {
-  const FsPath old_exe = JoinPath(install_dir, FsPath(kOldBrowserExeName));
+  const FsPath old_exe = JoinPath(install_dir, kOldBrowserExeName);
   DeletePath(old_exe, /*recursive=*/false);
   RemoveOlderVersionDirectories(install_dir, GetUpdaterState().current_browser_version);
 
-  const FsPath extract_dir = JoinPath(temp_dir, FsPath(kPortableExtractDirName));
+  const FsPath extract_dir = JoinPath(temp_dir, kPortableExtractDirName);
   DeletePath(extract_dir, /*recursive=*/true);
   ParsedCommandLine command_line(download_path.value());
   command_line.AddArgument(std::string_view("-s"));
@@ -116,7 +116,7 @@ UpdateResult SwapPortableFiles(const FsPath& download_path,
     return kBrowserPackageStartFailed;
   }
 
-  if (!PathExists(JoinPath(extract_dir, FsPath(kBrowserExeName)))) {
+  if (!PathExists(JoinPath(extract_dir, kBrowserExeName))) {
     return kBrowserPackageWithoutExecutable;
   }
   const bool running = BrowserIsRunning();
@@ -132,7 +132,7 @@ bool MoveDirectoryContents(const FsPath& from_dir, const FsPath& to_dir) {
     // A directory is moved onto to_dir itself: the rename is refused and the
     // copy-and-delete fallback merges it into the directory of its name.
     const FsPath destination =
-        walker.Entry().IsDirectory() ? to_dir : JoinPath(to_dir, FsPath(walker.Entry().name));
+        walker.Entry().IsDirectory() ? to_dir : JoinPath(to_dir, walker.Entry().name);
     if (!MovePath(entry, destination)) all_moved = false;
   }
   return all_moved;

@@ -27,7 +27,7 @@ constexpr std::array<std::u16string_view, 3> kLegacyExecutables = {
 
 void FillPaths(const ParsedCommandLine& command_line, UpdaterState& state) {
   state.real_exe_path = command_line.GetPathValue("real-exe-path");
-  state.browser_exe_path = JoinPath(ParentDir(state.real_exe_path), FsPath(kBrowserExeName));
+  state.browser_exe_path = JoinPath(ParentDir(state.real_exe_path), kBrowserExeName);
   const std::u16string prefix = GetKernelObjectPrefix(state.real_exe_path);
   state.abort_installer_event_name = KernelObjectName(prefix, kAbortInstallerSuffix);
   state.abort_flash_event_name = KernelObjectName(prefix, kAbortFlashSuffix);
@@ -43,7 +43,7 @@ void RemoveLegacyExecutables(const FsPath& exe_directory, const Version& current
   }
   const FsPath install_dir = ParentDir(exe_directory);
   for (std::u16string_view name : kLegacyExecutables) {
-    DeletePath(JoinPath(install_dir, FsPath(name)), /*recursive=*/false);
+    DeletePath(JoinPath(install_dir, name), /*recursive=*/false);
   }
 }
 
