@@ -47,8 +47,7 @@ TEST(CertificateTableTest, RejectsMalformedTables) {
       {"second entry too long", Join(Entry(16, 0x0200, 2, 16), Entry(64, 0x0200, 2, 16))},
       {"second entry zero length", Join(Entry(16, 0x0200, 2, 16), Entry(0, 0x0200, 2, 16))},
   };
-  for (const auto& [what, table] : bad)
-    EXPECT_FALSE(PrimarySignaturePayload(table)) << what;
+  for (const auto& [what, table] : bad) EXPECT_FALSE(PrimarySignaturePayload(table)) << what;
 }
 
 }  // namespace

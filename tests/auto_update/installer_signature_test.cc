@@ -121,8 +121,7 @@ TEST(InstallerSignatureTest, TamperedCopiesAreRejected) {
 
     // In the signature: the last bytes of the DER are the signer's signature value.
     size_t der_end = table.offset + table.size;
-    while (original[der_end - 1] == 0)
-      --der_end;
+    while (original[der_end - 1] == 0) --der_end;
     EXPECT_EQ(tampered(flip(der_end - 1)), SignatureStatus::kBadSignerSignature);
     for (size_t offset = table.offset + 8; offset < der_end; offset += 97) {
       EXPECT_FALSE(IsTrusted(tampered(flip(offset)))) << "signature byte " << offset;

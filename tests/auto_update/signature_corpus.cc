@@ -55,8 +55,7 @@ uint32_t GetLittleEndian32(const std::vector<uint8_t>& bytes, size_t offset) {
 }
 
 void SetLittleEndian32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
-  for (int i = 0; i < 4; ++i)
-    bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 }  // namespace updater

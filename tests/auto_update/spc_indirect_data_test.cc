@@ -23,8 +23,7 @@ Bytes Tlv(uint8_t tag, const Bytes& value) {
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
   Bytes out;
-  for (const Bytes& part : parts)
-    out.insert(out.end(), part.begin(), part.end());
+  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
   return out;
 }
 
@@ -94,8 +93,7 @@ TEST(SpcIndirectDataTest, RejectsEverythingElse) {
                       Tlv(0x30, Cat({Tlv(0x30, Tlv(0x06, kSha1)), Tlv(0x04, Bytes(20, 0))})),
                       Tlv(0x05, {})}))},
   };
-  for (const auto& [what, der] : bad)
-    EXPECT_FALSE(ParseSpcIndirectData(der)) << what;
+  for (const auto& [what, der] : bad) EXPECT_FALSE(ParseSpcIndirectData(der)) << what;
 }
 
 }  // namespace

@@ -20,8 +20,7 @@ class LittleEndianWriter {
  public:
   explicit LittleEndianWriter(std::vector<uint8_t>& bytes) : bytes_(bytes) {}
   void Put(size_t offset, uint64_t value, int width) {
-    for (int i = 0; i < width; ++i)
-      bytes_[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+    for (int i = 0; i < width; ++i) bytes_[offset + i] = static_cast<uint8_t>(value >> (8 * i));
   }
 
  private:
@@ -101,8 +100,7 @@ std::vector<uint8_t> MakeTestPeImage(PeFormat format, uint64_t section_size) {
   std::vector<uint8_t> section(AlignUp(section_size, kFileAlignment));
   uint64_t state = kSectionSeed;
   FillSection(section, state);
-  if (!section.empty())
-    section[0] = kReturnInstruction;
+  if (!section.empty()) section[0] = kReturnInstruction;
   image.insert(image.end(), section.begin(), section.end());
   return image;
 }
@@ -126,8 +124,7 @@ bool WriteTestPeImage(const std::string& path, PeFormat format, uint64_t section
   for (uint64_t left = AlignUp(section_size, kFileAlignment); left > 0 && out;) {
     chunk.resize(std::min<uint64_t>(left, 1 << 20));
     FillSection(chunk, state);
-    if (left == AlignUp(section_size, kFileAlignment))
-      chunk[0] = kReturnInstruction;
+    if (left == AlignUp(section_size, kFileAlignment)) chunk[0] = kReturnInstruction;
     out.write(reinterpret_cast<const char*>(chunk.data()), chunk.size());
     left -= chunk.size();
   }

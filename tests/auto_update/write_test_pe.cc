@@ -23,8 +23,7 @@ int WriteScripted(const char* script_path, const char* output_path) {
   std::ifstream script_file(script_path, std::ios::binary);
   std::stringstream script;
   script << script_file.rdbuf();
-  if (!script_file)
-    return 1;
+  if (!script_file) return 1;
   const std::vector<uint8_t> image =
       updater::MakeScriptedPeImage(updater::PeFormat::kPe32Plus, script.str());
   std::ofstream out(output_path, std::ios::binary | std::ios::trunc);
@@ -38,10 +37,8 @@ int WriteScripted(const char* script_path, const char* output_path) {
 
 int main(int argc, char** argv) {
   const std::string format = argc == 4 ? argv[1] : "";
-  if (format == "scripted")
-    return WriteScripted(argv[2], argv[3]);
-  if (format != "pe32" && format != "pe32plus")
-    return Usage();
+  if (format == "scripted") return WriteScripted(argv[2], argv[3]);
+  if (format != "pe32" && format != "pe32plus") return Usage();
   const updater::PeFormat pe_format =
       format == "pe32" ? updater::PeFormat::kPe32 : updater::PeFormat::kPe32Plus;
   return updater::WriteTestPeImage(argv[3], pe_format, std::strtoull(argv[2], nullptr, 10)) ? 0 : 1;
