@@ -371,6 +371,40 @@ TEST_F(StartupTest, LegacyCleanupDeletesNamesOnlyNeverWhatTheyLeadTo) {
   EXPECT_FALSE(fs::exists(install / "new_rivazeriduv.exe"));
 }
 
+TEST(StartupInstallationTest, UnnameableUpdaterDirectoryDeletesNothingAnywhere) {
+  // A name that is not UTF-8 cannot be written as the wide path the updater
+  // works with; the same name with U+FFFD in its place is some other
+  // directory. A directory too long for the file operations is as unknown.
+  const std::string long_name = std::string(120, 'l') + "/" + std::string(140, 'm');
+  for (const std::string& name : {std::string("a\xff"
+                                              "b"),
+                                  long_name}) {
+    SCOPED_TRACE(name.substr(0, 20));
+    ScratchInstallation scratch(name);
+    const fs::path lookalike = scratch.root() /
+                               "a\xef\xbf\xbd"
+                               "b";
+    fs::create_directories(lookalike);
+    for (const fs::path& dir : {scratch.install_dir(), lookalike}) {
+      for (const char* legacy : {"rivazeriduv.exe", "old_rivazeriduv.exe"})
+        test::WriteFile(dir / legacy, legacy);
+    }
+    const std::vector<std::string> before = scratch.Snapshot();
+    EXPECT_EQ(scratch.Run({"--current=1.4"}).code, kExitQueryNoResponse);
+    EXPECT_EQ(scratch.Snapshot(), before);
+    constexpr int kExitFlashNoExeDirectory = 9;
+    EXPECT_EQ(scratch.Run({"--pepper-version=1.0"}).code, kExitFlashNoExeDirectory);
+    EXPECT_EQ(scratch.Snapshot(), before);
+  }
+  // Blanks, line ends and wildcards are names like any other.
+  ScratchInstallation scratch("a b\n*?[x]");
+  test::WriteFile(scratch.install_dir() / "rivazeriduv.exe", "x");
+  test::WriteFile(scratch.install_dir() / "new_rivazeriduv.exe", "x");
+  EXPECT_EQ(scratch.Run({"--current=1.4"}).code, kExitQueryNoResponse);
+  EXPECT_FALSE(fs::exists(scratch.install_dir() / "rivazeriduv.exe"));
+  EXPECT_FALSE(fs::exists(scratch.install_dir() / "new_rivazeriduv.exe"));
+}
+
 TEST_F(IsolatedStartupTest, OnlySimplifiedChineseTriesTheMirrorFirst) {
   // The primary set's port is closed: a run that prefers it falls back to the
   // mirror without checking it; one that prefers the mirror checks it first.

@@ -56,11 +56,6 @@ bool Isolate(const std::vector<std::string>& hosts) {
          BringUpLoopback() && ReplaceHostsFile(hosts);
 }
 
-std::string BinaryDir() {
-  const char* binary_dir = std::getenv("UPDATER_TEST_BINARY_DIR");
-  return binary_dir != nullptr ? binary_dir : ".";
-}
-
 std::vector<char*> PointersTo(std::vector<std::string>& texts) {
   std::vector<char*> pointers;
   for (std::string& text : texts) pointers.push_back(text.data());
@@ -201,17 +196,17 @@ ExitStatus ChildProcess::Wait(std::chrono::milliseconds limit) {
   return result;
 }
 
-ScratchInstallation::ScratchInstallation(const std::string& updater_binary) {
+ScratchInstallation::ScratchInstallation(const std::string& install_dir_name) {
   std::string pattern = (fs::temp_directory_path() / "updater_scratch_XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) return;
   root_ = pattern;
-  install_dir_ = root_ / "install";
+  install_dir_ = root_ / install_dir_name;
   updater_dir_ = install_dir_ / kUpdaterVersionDir;
   updater_path_ = updater_dir_ / kUpdaterName;
   temp_dir_ = root_ / "tmp";
   fs::create_directories(updater_dir_);
   fs::create_directories(temp_dir_);
-  fs::copy_file(updater_binary, updater_path_);
+  fs::copy_file(UpdaterBinary(), updater_path_);
 }
 
 ScratchInstallation::~ScratchInstallation() {
@@ -226,7 +221,7 @@ ScratchInstallation::~ScratchInstallation() {
 }
 
 std::string ScratchInstallation::UpdaterBinary() {
-  return BinaryDir() + "/auto_update/" + kUpdaterName;
+  return UPDATER_EXECUTABLE;
 }
 
 std::vector<std::string> ScratchInstallation::Environment() const {
@@ -266,7 +261,7 @@ std::vector<std::string> ScratchInstallation::Snapshot() const {
 }
 
 std::string KernelObjectToolBinary() {
-  return BinaryDir() + "/tools/kernel_object_tool";
+  return KERNEL_OBJECT_TOOL;
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& contents) {

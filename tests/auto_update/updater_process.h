@@ -88,7 +88,8 @@ class ChildProcess {
 //   tmp/                  TMPDIR of every run
 class ScratchInstallation {
  public:
-  explicit ScratchInstallation(const std::string& updater_binary = UpdaterBinary());
+  // `install_dir_name` may be any file name, or several levels of them.
+  explicit ScratchInstallation(const std::string& install_dir_name = "install");
   ~ScratchInstallation();
   ScratchInstallation(const ScratchInstallation&) = delete;
   ScratchInstallation& operator=(const ScratchInstallation&) = delete;
