@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <thread>
 #include <utility>
 
@@ -76,6 +77,24 @@ ExitStatus StatusFrom(int status) {
 bool IsolateFromMachine(const std::vector<std::string>& hosts) {
   static const bool isolated = Isolate(hosts);
   return isolated;
+}
+
+long AcceptedTcpConnections() {
+  // Two "Tcp:" lines: the counters' names, then their values.
+  std::ifstream snmp("/proc/self/net/snmp");
+  std::string names;
+  std::string values;
+  while (std::getline(snmp, names) && names.rfind("Tcp:", 0) != 0) {
+  }
+  std::getline(snmp, values);
+  std::istringstream name_words(names);
+  std::istringstream value_words(values);
+  std::string name;
+  std::string value;
+  while (name_words >> name && value_words >> value) {
+    if (name == "PassiveOpens") return std::stol(value);
+  }
+  return -1;
 }
 
 std::string Describe(const ExitStatus& status) {

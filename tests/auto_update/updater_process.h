@@ -24,6 +24,11 @@ inline constexpr std::chrono::seconds kKillTimeout{120};
 // not root): it then shares the machine's.
 bool IsolateFromMachine(const std::vector<std::string>& hosts);
 
+// TCP connections accepted in this process's network namespace so far, by
+// any listener: with IsolateFromMachine(), exactly those the updater made to
+// the test's servers, connectivity checks included.
+long AcceptedTcpConnections();
+
 // How a child ended.
 struct ExitStatus {
   bool exited = false;  // false: killed by a signal, or still running at the limit
