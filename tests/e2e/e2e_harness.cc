@@ -326,7 +326,13 @@ ServiceAnswer BrowserOffer(const std::string& version, const std::string& locati
   return answer;
 }
 
+// Each path has one route; a test may change what it answers between runs.
 struct UpdateService::Servers {
+  using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
+
+  // Declared first so that they outlive the servers' threads.
+  std::mutex mutex;
+  std::map<std::string, Handler> handlers;
   std::unique_ptr<TestServer> primary;
   std::unique_ptr<TestServer> mirror;
 
@@ -336,6 +342,24 @@ struct UpdateService::Servers {
       if (server != nullptr) servers.push_back(server);
     }
     return servers;
+  }
+
+  Handler CurrentHandler(const std::string& path) {
+    std::lock_guard lock(mutex);
+    return handlers[path];
+  }
+
+  void SetHandler(const std::string& path, Handler handler) {
+    std::lock_guard lock(mutex);
+    const bool routed = handlers.contains(path);
+    handlers[path] = std::move(handler);
+    if (routed) return;
+    for (TestServer* server : running()) {
+      server->Handle(path,
+                     [this, path](const httplib::Request& request, httplib::Response& response) {
+                       CurrentHandler(path)(request, response);
+                     });
+    }
   }
 };
 
@@ -357,16 +381,17 @@ bool UpdateService::IsUp() const {
 }
 
 void UpdateService::Answer(const std::string& path, const ServiceAnswer& answer) {
-  httplib::Headers headers;
-  for (const auto& header : answer.headers) headers.insert(header);
-  for (TestServer* server : servers_->running())
-    server->Reply(path, answer.status, headers, answer.body, "application/octet-stream");
+  Handle(path, [answer](const httplib::Request&, httplib::Response& response) {
+    response.status = answer.status;
+    for (const auto& header : answer.headers) response.headers.insert(header);
+    response.set_content(answer.body, "application/octet-stream");
+  });
 }
 
 void UpdateService::Handle(
     const std::string& path,
     std::function<void(const httplib::Request&, httplib::Response&)> handler) {
-  for (TestServer* server : servers_->running()) server->Handle(path, handler);
+  servers_->SetHandler(path, std::move(handler));
 }
 
 std::string UpdateService::Serve(const std::string& path, const std::string& bytes) {
