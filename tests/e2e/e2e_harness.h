@@ -15,6 +15,7 @@
 // these tests run one at a time.
 
 #include <sys/types.h>
+#include <unistd.h>  // geteuid, for E2E_REQUIRE_INSTALLER_RUNNER
 
 #include <functional>
 #include <map>
