@@ -40,11 +40,12 @@ UpdateResult DownloadVerifiedInstaller(const std::u16string& url,
 
 Confirmation WaitForConfirmation(NotifyCode ready_code,
                                  const FsPath& installer_path,
-                                 NotifyCode installing_code) {
+                                 NotifyCode installing_code,
+                                 uint32_t timeout_ms) {
   UpdaterState& state = GetUpdaterState();
   PostNotification(ready_code, installer_path.value());
   const std::array<const NamedEvent*, 2> events = {&state.continue_event, &state.cancel_event};
-  switch (WaitForFirstEvent(events, kConfirmTimeoutMs)) {
+  switch (WaitForFirstEvent(events, timeout_ms)) {
     case 0:
       state.continue_event.Reset();
       PostNotification(installing_code, int64_t{0});

@@ -35,13 +35,14 @@ UpdateResult DownloadVerifiedInstaller(const std::u16string& url,
 
 enum class Confirmation { kContinue, kCancel, kFailed };
 
-// Shows the downloaded installer to the user and waits for Confirm (the
-// continue event) or the dialog going away (the cancel event); the continue
-// event wins when both are set. Resets the event that ended the wait and
-// announces the installation on Confirm.
+// Shows the downloaded installer to the user and waits, at most
+// `timeout_ms`, for Confirm (the continue event) or the dialog going away
+// (the cancel event); the continue event wins when both are set. Resets the
+// event that ended the wait and announces the installation on Confirm.
 Confirmation WaitForConfirmation(NotifyCode ready_code,
                                  const FsPath& installer_path,
-                                 NotifyCode installing_code);
+                                 NotifyCode installing_code,
+                                 uint32_t timeout_ms = kConfirmTimeoutMs);
 
 // Progress callbacks: post the truncated figure to the dialog.
 bool OnBrowserDownloadProgress(double progress);

@@ -153,6 +153,10 @@ class TransferState {
   }
 
   TransferResult Finish(CURLcode code) {
+    // libcurl takes a connection closed inside the head for the end of a
+    // response; a response whose head never ended was not received.
+    if (code == CURLE_OK && !head_delivered_ && !IsFinalHeadComplete())
+      code = CURLE_WEIRD_SERVER_REPLY;
     if (code == CURLE_OK) {
       if (!DeliverHead())
         return {TransferEnd::kBodyFailed, 0};

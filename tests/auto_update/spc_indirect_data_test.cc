@@ -10,7 +10,9 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 Bytes Tlv(uint8_t tag, const Bytes& value) {
-  Bytes out{tag};
+  Bytes out;
+  out.reserve(value.size() + 4);
+  out.push_back(tag);
   if (value.size() < 0x80) {
     out.push_back(static_cast<uint8_t>(value.size()));
   } else {

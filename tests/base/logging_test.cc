@@ -42,6 +42,15 @@ RunResult RunIn(const fs::path& directory, const std::string& command) {
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
 
+// The shell command that runs `program` with one argument.
+std::string CommandLine(const fs::path& program, const char* argument) {
+  std::string command = "'";
+  command += program.string();
+  command += "' ";
+  command += argument;
+  return command;
+}
+
 class ScratchDirectory {
  public:
   ScratchDirectory() {
@@ -105,7 +114,7 @@ TEST(LoggingTest, ProcessesAppendAndFallBackToTheCurrentDirectory) {
   fs::copy_file(LOG_WRITER_PATH, program);
 
   for (int run = 0; run < 2; ++run) {
-    const RunResult result = RunIn(working_directory.path(), "'" + program.string() + "' 1223");
+    const RunResult result = RunIn(working_directory.path(), CommandLine(program, "1223"));
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_NE(result.output.find(kExpectedTail), std::string::npos) << "stderr copy";
     EXPECT_NE(result.output.find("errno=42"), std::string::npos) << "errno restored";
@@ -120,7 +129,7 @@ TEST(LoggingTest, ProcessesAppendAndFallBackToTheCurrentDirectory) {
   // stops even root) sends the line to the current directory.
   fs::remove(program_directory.path() / "debug.log");
   fs::create_directory(program_directory.path() / "debug.log");
-  EXPECT_EQ(RunIn(working_directory.path(), "'" + program.string() + "' 5").exit_code, 0);
+  EXPECT_EQ(RunIn(working_directory.path(), CommandLine(program, "5")).exit_code, 0);
   const std::string fallback = ReadFile(working_directory.path() / "debug.log");
   EXPECT_NE(fallback.find("(365)] RivaZeriduv Updater: installer failed  to start last error=5\n"),
             std::string::npos);
@@ -128,7 +137,7 @@ TEST(LoggingTest, ProcessesAppendAndFallBackToTheCurrentDirectory) {
   // Neither can be opened: the line is lost, the run is not.
   fs::create_directory(working_directory.path() / "sub");
   fs::create_directory(working_directory.path() / "sub" / "debug.log");
-  EXPECT_EQ(RunIn(working_directory.path() / "sub", "'" + program.string() + "' 5").exit_code, 0);
+  EXPECT_EQ(RunIn(working_directory.path() / "sub", CommandLine(program, "5")).exit_code, 0);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ TEST(HttpClientHostileTest, MalformedHeadsFailEveryAttempt) {
   const std::string heads[] = {
       "HTTP/1.1 two hundred\r\n\r\n",
       "SMTP ready\r\n\r\n",
+      "HTTP/1.1 200 OK\r\nKora-Version: 9.0\r\nKora-Loc",  // closed inside the head
       "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\nbody",
       "HTTP/1.1 200 OK\r\nX-Big: " + std::string(3 * 1024 * 1024, 'h') + "\r\n\r\n",
       "HTTP/1.1 200 OK\r\n" +

@@ -17,16 +17,18 @@ namespace updater::test_support {
 
 struct ServerCertificate;
 
-// A scriptable HTTP or HTTPS update service on 127.0.0.1 with an ephemeral
-// port, recording every request it gets.
+// A scriptable HTTP or HTTPS update service on 127.0.0.1, recording every
+// request it gets. The port is ephemeral unless a fixed one is asked for (a
+// program built to talk to that port); is_listening() tells whether the bind
+// succeeded.
 class TestServer {
  public:
   using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
 
   // Plain HTTP.
-  TestServer();
+  explicit TestServer(int fixed_port = 0);
   // HTTPS with the given certificate and key.
-  explicit TestServer(const ServerCertificate& certificate);
+  explicit TestServer(const ServerCertificate& certificate, int fixed_port = 0);
   TestServer(const TestServer&) = delete;
   TestServer& operator=(const TestServer&) = delete;
   ~TestServer();
@@ -41,13 +43,14 @@ class TestServer {
              const std::string& content_type = "text/plain");
 
   int port() const { return port_; }
+  bool is_listening() const { return port_ > 0; }
   // "http://127.0.0.1:port" (or https) followed by `path`.
   std::string Url(const std::string& path) const;
   std::vector<RecordedRequest> requests() const;
   int CountRequests(const std::string& path) const;
 
  private:
-  void Start();
+  void Start(int fixed_port);
 
   std::unique_ptr<httplib::Server> server_;
   bool secure_ = false;

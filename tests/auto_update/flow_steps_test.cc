@@ -1,0 +1,95 @@
+#include "auto_update/flow_steps.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "auto_update/updater_state.h"
+#include "base/string_util.h"
+
+namespace updater {
+namespace {
+
+struct Posted {
+  NotifyCode code;
+  NotificationValue value;
+};
+
+// Interactive state with events of names of its own, recording every post.
+class FlowStepsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::u16string base = u"Global\\flow_steps_test_" + ASCIIToUTF16(std::to_string(getpid()));
+    UpdaterState& state = GetUpdaterState();
+    state.interactive = true;
+    state.poster = [this](NotifyCode code, NotificationValue value) {
+      posted_.push_back({code, std::move(value)});
+    };
+    state.continue_event = NamedEvent::Create(base + u"_continue");
+    state.cancel_event = NamedEvent::Create(base + u"_cancel");
+    ASSERT_TRUE(state.continue_event.IsValid() && state.cancel_event.IsValid());
+  }
+  void TearDown() override { GetUpdaterState() = UpdaterState(); }
+
+  Confirmation Wait(uint32_t timeout_ms = 10000) {
+    return WaitForConfirmation(kNotifyBrowserReady, FsPath(u"/tmp/setup.exe"),
+                               kNotifyBrowserInstalling, timeout_ms);
+  }
+
+  std::vector<Posted> posted_;
+};
+
+TEST_F(FlowStepsTest, ConfirmationContinuesCancelsAndTimesOut) {
+  UpdaterState& state = GetUpdaterState();
+  std::thread confirm([&] {
+    usleep(50000);
+    state.continue_event.Set();
+  });
+  EXPECT_EQ(Wait(), Confirmation::kContinue);
+  confirm.join();
+  EXPECT_FALSE(state.continue_event.IsSignaled()) << "the event that ended the wait is reset";
+  ASSERT_EQ(posted_.size(), 2u);
+  EXPECT_EQ(posted_[0].code, kNotifyBrowserReady);
+  EXPECT_EQ(std::get<std::u16string>(posted_[0].value), u"/tmp/setup.exe");
+  EXPECT_EQ(posted_[1].code, kNotifyBrowserInstalling);
+
+  posted_.clear();
+  state.cancel_event.Set();
+  EXPECT_EQ(Wait(), Confirmation::kCancel);
+  EXPECT_FALSE(state.cancel_event.IsSignaled());
+  ASSERT_EQ(posted_.size(), 1u) << "no installing notice after a cancel";
+
+  // Both set: the user's confirmation wins, and the cancel stays pending.
+  state.cancel_event.Set();
+  state.continue_event.Set();
+  EXPECT_EQ(Wait(), Confirmation::kContinue);
+  EXPECT_TRUE(state.cancel_event.IsSignaled());
+  state.cancel_event.Reset();
+
+  EXPECT_EQ(Wait(/*timeout_ms=*/50), Confirmation::kFailed);
+  state.continue_event.Close();
+  EXPECT_EQ(Wait(), Confirmation::kFailed) << "an invalid event fails the wait";
+}
+
+TEST_F(FlowStepsTest, ProgressIsPostedTruncatedAndOnlyInInteractiveMode) {
+  EXPECT_TRUE(OnBrowserDownloadProgress(0.0));
+  EXPECT_TRUE(OnBrowserDownloadProgress(99.9));
+  EXPECT_TRUE(OnFlashDownloadProgress(250.5));
+  EXPECT_TRUE(OnFlashDownloadProgress(1e300));
+  GetUpdaterState().interactive = false;
+  EXPECT_TRUE(OnBrowserDownloadProgress(50.0));
+  ASSERT_EQ(posted_.size(), 4u);
+  EXPECT_EQ(posted_[0].code, kNotifyBrowserProgress);
+  EXPECT_EQ(std::get<int64_t>(posted_[0].value), 0);
+  EXPECT_EQ(std::get<int64_t>(posted_[1].value), 99);
+  EXPECT_EQ(posted_[2].code, kNotifyFlashProgress);
+  EXPECT_EQ(std::get<int64_t>(posted_[2].value), 250);
+  EXPECT_GT(std::get<int64_t>(posted_[3].value), 0);
+}
+
+}  // namespace
+}  // namespace updater

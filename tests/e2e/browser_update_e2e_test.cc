@@ -1,0 +1,563 @@
+// The browser update as the browser starts it: the real updater executable,
+// silent, against a loopback update service, in a scratch installation.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/e2e_harness.h"
+
+namespace updater::e2e {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+constexpr char kCurrent[] = "55.0.2883.87";
+constexpr char kOffered[] = "56.0.0.1";
+constexpr char kInstallerPath[] = "/files/setup.exe";
+constexpr char kExtractDirName[] = "KR_63DA7_PORTABLE.tmp";
+
+// The updater's own log line: "[MMDD/HHMMSS:ERROR:kr_auto_update.cc(<line>)] <message>".
+::testing::Matcher<std::string> HasLogLine(int line, const std::string& message) {
+  std::string escaped;
+  for (char c : message) {
+    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) escaped += '\\';
+    escaped += c;
+  }
+  return ::testing::ContainsRegex("\\[[0-9]{4}/[0-9]{6}:ERROR:kr_auto_update\\.cc\\(" +
+                                  std::to_string(line) + "\\)\\] " + escaped + "\n");
+}
+
+std::string UpdaterMessage(const std::string& text) {
+  return "RivaZeriduv Updater: " + text;
+}
+
+class BrowserUpdateE2eTest : public ::testing::Test {
+ protected:
+  std::vector<std::string> InstalledArguments(const std::string& langid = "ru") const {
+    return {std::string("--current=") + kCurrent, "--langid=" + langid,
+            "--real-exe-path=" + install_.browser_exe()};
+  }
+  std::vector<std::string> PortableArguments() const {
+    return {std::string("--current=") + kCurrent, "--langid=ru", "--portable",
+            "--real-exe-path=" + install_.browser_exe()};
+  }
+  std::string ArgumentsFile() const { return install_.Path("installer_arguments"); }
+  std::string DownloadPath() const { return install_.temp_dir() + "/setup.exe"; }
+  std::string ExtractDir() const { return install_.temp_dir() + "/" + kExtractDirName; }
+  std::string Installed(const std::string& name) const {
+    return install_.install_dir() + "/" + name;
+  }
+
+  // Serves `installer` and offers it as the next browser.
+  void Offer(UpdateService& service, const std::string& installer) {
+    service.Answer("/update.php", BrowserOffer(kOffered, service.Serve(kInstallerPath, installer)));
+  }
+
+  std::string BrowserInstaller(int exit_code = 0, const Hold* hold = nullptr) const {
+    return MakeScriptedInstaller(BrowserInstallerScript(ArgumentsFile(), exit_code, hold));
+  }
+  std::string Package(const std::vector<PackageEntry>& entries) const {
+    return MakeScriptedInstaller(PortablePackageScript(ArgumentsFile(), entries));
+  }
+  std::vector<std::string> InstallerArguments() const {
+    std::vector<std::string> lines;
+    std::string text = ReadFileBytes(ArgumentsFile());
+    for (size_t end; (end = text.find('\n')) != std::string::npos; text.erase(0, end + 1))
+      lines.push_back(text.substr(0, end));
+    return lines;
+  }
+  std::string BrowserRunningEvent() const { return KernelObjectName(install_.browser_exe()); }
+
+  ScratchInstallation install_;
+};
+
+TEST_F(BrowserUpdateE2eTest, QueryCarriesTheSwitchesOnlyAndNothingNewerEndsWithFour) {
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  service.Answer("/update.php", BrowserOffer("", ""));
+  const std::vector<std::string> before = ListTree(install_.install_dir());
+
+  EXPECT_EQ(RunUpdater(install_, PortableArguments()), 4);
+
+  const auto requests = service.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].method, "GET");
+  EXPECT_EQ(requests[0].target, "/update.php?switches&current=55.0.2883.87&langid=ru&portable");
+  EXPECT_EQ(requests[0].Header("Accept"), "*/*");
+  EXPECT_EQ(requests[0].CountHeader("Accept"), 1);
+  EXPECT_EQ(requests[0].Header("User-Agent"), "WinHttpClient");
+  EXPECT_EQ(ListTree(install_.install_dir()), before);
+  EXPECT_EQ(install_.ReadLog(), "");
+}
+
+TEST_F(BrowserUpdateE2eTest, OneConnectivityCheckChoosesTheServerSet) {
+  const ServiceAnswer nothing = BrowserOffer("", "");
+  {
+    // Simplified Chinese prefers the mirror.
+    UpdateService service;
+    ASSERT_TRUE(service.IsUp());
+    service.Answer("/update.php", nothing);
+    EXPECT_EQ(RunUpdater(install_, InstalledArguments("zh-CN")), 4);
+    const auto requests = service.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].target, "/update.php?switches&current=55.0.2883.87&langid=zh-CN");
+  }
+  {
+    // The primary is unreachable: the mirror is used without a check.
+    UpdateService mirror(UpdateService::Sites::kMirrorOnly);
+    ASSERT_TRUE(mirror.IsUp());
+    mirror.Answer("/update.php", nothing);
+    EXPECT_EQ(RunUpdater(install_, InstalledArguments("ru")), 4);
+    EXPECT_EQ(mirror.CountRequests("/update.php"), 1);
+  }
+  {
+    UpdateService primary(UpdateService::Sites::kPrimaryOnly);
+    ASSERT_TRUE(primary.IsUp());
+    primary.Answer("/update.php", nothing);
+    EXPECT_EQ(RunUpdater(install_, InstalledArguments("zh-CN")), 4);
+    EXPECT_EQ(primary.CountRequests("/update.php"), 1);
+  }
+}
+
+TEST_F(BrowserUpdateE2eTest, NoNewerVersionDownloadsNothing) {
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  const std::string url = service.Serve(kInstallerPath, "never fetched");
+  const std::vector<ServiceAnswer> answers = {
+      BrowserOffer("", url),                // a location but no version
+      BrowserOffer(kCurrent, url),          // the same version
+      BrowserOffer("55.0.2883.87.0", url),  // equal with a zero appended
+      BrowserOffer("54.9", url),            // older
+      BrowserOffer("56.0.0.1 ", url),       // a trailing blank does not parse
+      BrowserOffer("not a version", url),
+  };
+  for (const ServiceAnswer& answer : answers) {
+    service.Answer("/update.php", answer);
+    EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 4)
+        << answer.headers.find("Kora-Version")->second;
+  }
+  EXPECT_EQ(service.CountRequests(kInstallerPath), 0);
+}
+
+TEST_F(BrowserUpdateE2eTest, UnusableTemporaryDirectoryEndsBeforeAnyQuery) {
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  service.Answer("/update.php", BrowserOffer("", ""));
+  Environment environment = DefaultEnvironment(install_);
+  environment["TMPDIR"] = "/" + std::string(300, 'x');
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments(), environment), 2);
+  EXPECT_THAT(service.requests(), IsEmpty());
+
+  // A relative TMPDIR is ignored for the system's directory, which works.
+  environment["TMPDIR"] = "relative/tmp";
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments(), environment), 4);
+  EXPECT_EQ(service.CountRequests("/update.php"), 1);
+}
+
+TEST_F(BrowserUpdateE2eTest, PortableRunOfAnotherExecutableEndsBeforeAnyQuery) {
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  EXPECT_EQ(RunUpdater(install_, {"--current=1.0", "--portable",
+                                  "--real-exe-path=" + Installed("Brelix.exe")}),
+            8);
+  EXPECT_THAT(service.requests(), IsEmpty());
+}
+
+TEST_F(BrowserUpdateE2eTest, QueryFailuresAndBadStatus) {
+  // Nobody listens anywhere.
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 3);
+
+  {
+    UpdateService service;
+    ASSERT_TRUE(service.IsUp());
+    const std::string target = service.Serve(kInstallerPath, "never fetched");
+    for (int status : {301, 303, 304, 307, 404, 500}) {
+      ServiceAnswer answer = BrowserOffer(kOffered, target);
+      answer.status = status;
+      answer.headers.emplace("Location", target);
+      service.Answer("/update.php", answer);
+      EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 23) << status;
+    }
+    // Redirects are not followed, by the query or otherwise.
+    EXPECT_EQ(service.CountRequests(kInstallerPath), 0);
+
+    service.Answer("/update.php", BrowserOffer(kOffered, ""));
+    EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 34);
+    EXPECT_EQ(service.CountRequests(kInstallerPath), 0);
+  }
+}
+
+TEST_F(BrowserUpdateE2eTest, HostileServiceAnswersEndWithTheirResult) {
+  const std::vector<std::string> before = ListTree(install_.install_dir());
+  const std::string mirror_url = "http://127.0.0.1:" + std::to_string(kMirrorPort);
+  const std::vector<std::pair<std::string, int>> replies = {
+      {"garbage that is no HTTP at all\r\n\r\n", 3},
+      {"HTTP/1.1 200 OK\r\nX-Huge: " + std::string(1 << 20, 'a') + "\r\n\r\n", 3},
+      {"HTTP/1.1 2000 OK\r\nContent-Length: 0\r\n\r\n", 3},
+      // The download is answered with the same bytes.
+      {"HTTP/1.1 200 OK\r\nKora-Version: 56.0.0.1\r\nKora-Location: " + mirror_url +
+           "/files/\r\nContent-Length: 0\r\n\r\n",
+       35},
+      {"HTTP/1.1 200 OK\r\nKora-Version: 56.0.0.1\r\nKora-Location: " + mirror_url + "/" +
+           std::string(70000, 'a') + "\r\nContent-Length: 0\r\n\r\n",
+       24},
+      {"HTTP/1.1 200 OK\r\nkora-version: 99.0\r\nKora-Location: nonsense\r\nContent-Length: "
+       "0\r\n\r\n",
+       24},
+      {"HTTP/1.1 200 OK\r\nKora-Version: 99.0\r\nKora-Location: file:///etc/passwd\r\n"
+       "Content-Length: 0\r\n\r\n",
+       24},
+  };
+  for (const auto& [reply, result] : replies) {
+    // The mirror, preferred for Simplified Chinese, answers with raw bytes.
+    RawReplySite mirror(kMirrorPort, reply);
+    ASSERT_TRUE(mirror.IsUp());
+    EXPECT_EQ(RunUpdater(install_, InstalledArguments("zh-CN")), result) << reply.substr(0, 60);
+    EXPECT_THAT(mirror.requests(), Not(IsEmpty()));
+  }
+  EXPECT_EQ(ListTree(install_.install_dir()), before);
+  EXPECT_THAT(ListNames(install_.temp_dir()), IsEmpty());
+}
+
+TEST_F(BrowserUpdateE2eTest, DownloadFailures) {
+  UpdateService service(UpdateService::Sites::kPrimaryOnly);
+  ASSERT_TRUE(service.IsUp());
+  const std::vector<std::string> before = ListTree(install_.install_dir());
+
+  // The location names no file: the download is still made first.
+  service.Answer("/files/", ServiceAnswer{200, {}, "a listing"});
+  service.Answer("/update.php", BrowserOffer(kOffered, service.Url("/files/")));
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 35);
+  EXPECT_EQ(service.CountRequests("/files/"), 1);
+
+  // Nothing listens at the download's port.
+  service.Answer("/update.php",
+                 BrowserOffer(kOffered, "http://127.0.0.1:" + std::to_string(kMirrorPort) +
+                                            "/files/setup.exe"));
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 24);
+
+  // An empty body is nothing to write.
+  Offer(service, "");
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 25);
+
+  // A body that ends before its announced length is saved as it is, and
+  // the signature check rejects it.
+  service.Handle(kInstallerPath, [](const httplib::Request&, httplib::Response& response) {
+    response.set_content_provider(1000, "application/octet-stream",
+                                  [](size_t offset, size_t, httplib::DataSink& sink) {
+                                    if (offset > 0) return false;
+                                    sink.write("MZ only a part", 14);
+                                    return true;
+                                  });
+  });
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 26);
+
+  EXPECT_EQ(ListTree(install_.install_dir()), before);
+  EXPECT_THAT(ListNames(install_.temp_dir()), IsEmpty());
+}
+
+TEST_F(BrowserUpdateE2eTest, DownloadPathThatCannotBeClearedOrWritten) {
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  Offer(service, MakeScriptedInstaller(BrowserInstallerScript(ArgumentsFile())));
+  const std::vector<std::string> before = ListTree(install_.install_dir());
+
+  // A non-empty directory of the download's name cannot be deleted.
+  WriteFileBytes(DownloadPath() + "/keep", "kept");
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 15);
+  EXPECT_EQ(ReadFileBytes(DownloadPath() + "/keep"), "kept");
+
+  // A temporary directory that does not exist cannot take the file.
+  Environment environment = DefaultEnvironment(install_);
+  environment["TMPDIR"] = install_.Path("missing");
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments(), environment), 25);
+  EXPECT_FALSE(Exists(install_.Path("missing")));
+
+  EXPECT_EQ(service.CountRequests(kInstallerPath), 2);
+  EXPECT_FALSE(Exists(ArgumentsFile()));
+  EXPECT_EQ(ListTree(install_.install_dir()), before);
+}
+
+TEST_F(BrowserUpdateE2eTest, DownloadsWithoutAValidSignatureAreDeletedAndNeverRun) {
+  const std::string script = BrowserInstallerScript(ArgumentsFile());
+  const std::string trusted = MakeScriptedInstaller(script);
+  const std::vector<std::pair<std::string, std::string>> downloads = {
+      {"unsigned", MakeScriptedInstaller(script, Signer::kUnsigned)},
+      {"stranger", MakeScriptedInstaller(script, Signer::kStranger)},
+      {"tampered", Tampered(trusted)},
+      {"huge", std::string(48 << 20, 'Z')},
+  };
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  const std::vector<std::string> before = ListTree(install_.install_dir());
+  for (const auto& [what, bytes] : downloads) {
+    // A read-only file of the same name is replaced, not a reason to stop.
+    WriteFileBytes(DownloadPath(), "read-only leftover");
+    chmod(DownloadPath().c_str(), 0444);
+    Offer(service, bytes);
+    EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 26) << what;
+    EXPECT_FALSE(Exists(DownloadPath())) << what;
+  }
+
+  // A redirect is saved as it is, not followed, and fails the same way.
+  service.Answer("/moved.exe", ServiceAnswer{302, {{"Location", kInstallerPath}}, "moved"});
+  service.Serve(kInstallerPath, trusted);
+  service.Answer("/update.php", BrowserOffer(kOffered, service.Url("/moved.exe")));
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 26);
+
+  EXPECT_EQ(service.CountRequests(kInstallerPath), static_cast<int>(downloads.size()));
+  EXPECT_FALSE(Exists(ArgumentsFile()));
+  EXPECT_EQ(ListTree(install_.install_dir()), before);
+  EXPECT_THAT(ListNames(install_.temp_dir()), IsEmpty());
+}
+
+TEST_F(BrowserUpdateE2eTest, InstallerRunsWithItsSwitchAndItsExitCodeIsNotRead) {
+  E2E_REQUIRE_INSTALLER_RUNNER();
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  Offer(service, BrowserInstaller(/*exit_code=*/7));
+  // A link planted at the download path is removed, not written through.
+  const std::string victim = install_.Path("victim");
+  WriteFileBytes(victim, "untouched");
+  ASSERT_EQ(symlink(victim.c_str(), DownloadPath().c_str()), 0);
+
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 0);
+
+  const auto requests = service.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].target, kInstallerPath);
+  EXPECT_EQ(requests[1].Header("Accept"), "*/*");
+  EXPECT_THAT(InstallerArguments(), ElementsAre(DownloadPath(), "--kr-auto-update"));
+  EXPECT_EQ(ReadFileBytes(victim), "untouched");
+  struct stat status;
+  ASSERT_EQ(lstat(DownloadPath().c_str(), &status), 0);
+  EXPECT_TRUE(S_ISREG(status.st_mode));
+  EXPECT_EQ(status.st_mode & 07777, 0700u);
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
+  EXPECT_EQ(install_.ReadLog(), "");
+
+  // A running browser does not matter to an installer.
+  HeldEvent browser(BrowserRunningEvent());
+  ASSERT_TRUE(browser.IsHeld());
+  unlink(ArgumentsFile().c_str());
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 0);
+  EXPECT_THAT(InstallerArguments(), ElementsAre(DownloadPath(), "--kr-auto-update"));
+}
+
+TEST_F(BrowserUpdateE2eTest, UnderUpgradeMutexExistsWhileTheInstallerRuns) {
+  E2E_REQUIRE_INSTALLER_RUNNER();
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  const Hold hold{install_.Path("started"), install_.Path("release")};
+  Offer(service, BrowserInstaller(0, &hold));
+  const std::string mutex_name = KernelObjectName(install_.browser_exe(), "_under_upgrade");
+  EXPECT_FALSE(KernelObjectExists(mutex_name));
+
+  UpdaterProcess updater(install_, InstalledArguments(), DefaultEnvironment(install_));
+  ASSERT_TRUE(WaitForPath(hold.started_file));
+  EXPECT_TRUE(KernelObjectExists(mutex_name));
+  WriteFileBytes(hold.release_file, "");
+  EXPECT_EQ(updater.Wait(), 0);
+  EXPECT_FALSE(KernelObjectExists(mutex_name));
+}
+
+TEST_F(BrowserUpdateE2eTest, AbortEventStopsTheInstallerAndKeepsTheDownload) {
+  E2E_REQUIRE_INSTALLER_RUNNER();
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  Offer(service, BrowserInstaller());
+  HeldEvent abort(KernelObjectName(install_.browser_exe(), "_updater_abort_installer"));
+  ASSERT_TRUE(abort.IsHeld());
+
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 29);
+  EXPECT_FALSE(Exists(ArgumentsFile()));
+  EXPECT_TRUE(Exists(DownloadPath()));
+  EXPECT_EQ(install_.ReadLog(), "");
+}
+
+TEST_F(BrowserUpdateE2eTest, InstallerOrPackageTheKernelCannotStart) {
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  Offer(service, MakeUnrunnableInstaller());
+  const std::vector<std::string> before = ListTree(install_.install_dir());
+
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 5);
+  EXPECT_THAT(install_.ReadLog(),
+              HasLogLine(365, UpdaterMessage("installer failed  to start last error=8")));
+  EXPECT_TRUE(Exists(DownloadPath()));
+
+  EXPECT_EQ(RunUpdater(install_, PortableArguments()), 7);
+  EXPECT_THAT(install_.ReadLog(),
+              HasLogLine(292, UpdaterMessage("portable installer failed  to start last error=8")));
+  EXPECT_TRUE(Exists(DownloadPath()));
+  std::filesystem::remove(install_.updater_dir() + "/debug.log");
+  EXPECT_EQ(ListTree(install_.install_dir()), before);
+}
+
+class PortableSwapE2eTest : public BrowserUpdateE2eTest {
+ protected:
+  void SetUp() override {
+    E2E_REQUIRE_INSTALLER_RUNNER();
+    ASSERT_TRUE(service_.IsUp());
+    WriteFileBytes(Installed("locales/en.pak"), "old english");
+    WriteFileBytes(Installed("locales/de.pak"), "old german");
+    WriteFileBytes(Installed("resources.pak"), "old resources");
+    for (const char* dir : {"54.0.1.2", "56.0.0.1", "055.1", "plugins"})
+      WriteFileBytes(Installed(dir) + "/file", dir);
+  }
+
+  int RunSwap(const std::vector<PackageEntry>& entries, const Environment& environment = {}) {
+    Offer(service_, Package(entries));
+    return RunUpdater(install_, PortableArguments(),
+                      environment.empty() ? DefaultEnvironment(install_) : environment);
+  }
+
+  // What every swap that ran the package leaves behind, whatever its result.
+  void ExpectPackageRanAndOldVersionsWent() {
+    EXPECT_THAT(InstallerArguments(),
+                ElementsAre(DownloadPath(), "-s", std::string("-d") + ExtractDir()));
+    const std::vector<std::string> names = ListNames(install_.install_dir());
+    EXPECT_THAT(names, Not(Contains("54.0.1.2")));
+    for (const char* kept : {"55.0.2883.87", "56.0.0.1", "055.1", "plugins"})
+      EXPECT_THAT(names, Contains(kept));
+  }
+
+  UpdateService service_;
+};
+
+TEST_F(PortableSwapE2eTest, BrowserNotRunningGetsTheNewExecutableAndKeepsTheOld) {
+  WriteFileBytes(Installed("old_brelix.exe"), "stale");
+  EXPECT_EQ(RunSwap(StandardPackage()), 0);
+
+  ExpectPackageRanAndOldVersionsWent();
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
+  EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "old browser");
+  EXPECT_FALSE(Exists(Installed("new_brelix.exe")));
+  EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "new resources");
+  EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
+  EXPECT_EQ(ReadFileBytes(Installed("locales/de.pak")), "old german");
+  EXPECT_EQ(ReadFileBytes(Installed("locales/extra/ru.pak")), "new russian");
+  EXPECT_EQ(ReadFileBytes(Installed("56.0.0.1/core.dll")), "new core");
+  EXPECT_EQ(ReadFileBytes(Installed("56.0.0.1/file")), "56.0.0.1");
+  EXPECT_TRUE(Exists(install_.updater()));
+  EXPECT_THAT(ListTree(ExtractDir()), IsEmpty());
+  EXPECT_TRUE(Exists(DownloadPath()));
+  EXPECT_EQ(install_.ReadLog(), "");
+}
+
+TEST_F(PortableSwapE2eTest, BrowserRunningGetsTheNewExecutableBesideIt) {
+  HeldEvent browser(BrowserRunningEvent());
+  ASSERT_TRUE(browser.IsHeld());
+  WriteFileBytes(Installed("old_brelix.exe"), "stale");
+  EXPECT_EQ(RunSwap(StandardPackage()), 0);
+
+  ExpectPackageRanAndOldVersionsWent();
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
+  EXPECT_EQ(ReadFileBytes(Installed("new_brelix.exe")), "new browser");
+  EXPECT_FALSE(Exists(Installed("old_brelix.exe")));
+  EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
+  EXPECT_EQ(ReadFileBytes(Installed("locales/de.pak")), "old german");
+  EXPECT_EQ(ReadFileBytes(Installed("locales/extra/ru.pak")), "new russian");
+  EXPECT_EQ(install_.ReadLog(), "");
+}
+
+TEST_F(PortableSwapE2eTest, PackageWithoutBrowserChangesNothingButOldVersions) {
+  const std::vector<std::vector<PackageEntry>> packages = {
+      {},
+      {{"resources.pak", "new resources"}, {"brelix", "", PackageEntry::kDirectory}},
+  };
+  for (const auto& package : packages) {
+    EXPECT_EQ(RunSwap(package), 17);
+    ExpectPackageRanAndOldVersionsWent();
+  }
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
+  EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "old resources");
+  EXPECT_EQ(ReadFileBytes(ExtractDir() + "/resources.pak"), "new resources");
+  EXPECT_EQ(install_.ReadLog(), "");
+}
+
+TEST_F(PortableSwapE2eTest, BrowserRunningAndMovesFail) {
+  HeldEvent browser(BrowserRunningEvent());
+  ASSERT_TRUE(browser.IsHeld());
+
+  // "new_brelix.exe" is taken by a directory.
+  WriteFileBytes(Installed("new_brelix.exe/keep"), "kept");
+  EXPECT_EQ(RunSwap(StandardPackage()), 18);
+  ExpectPackageRanAndOldVersionsWent();
+  EXPECT_THAT(install_.ReadLog(),
+              HasLogLine(336, UpdaterMessage("copy extracted files failed error=-18")));
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
+  std::filesystem::remove_all(Installed("new_brelix.exe"));
+
+  // One file of the package is taken by a directory: the rest still moves.
+  std::filesystem::remove(Installed("resources.pak"));
+  WriteFileBytes(Installed("resources.pak/keep"), "kept");
+  EXPECT_EQ(RunSwap(StandardPackage()), 19);
+  EXPECT_THAT(install_.ReadLog(),
+              HasLogLine(340, UpdaterMessage("copy extracted files failed error=-19")));
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
+  EXPECT_EQ(ReadFileBytes(Installed("new_brelix.exe")), "new browser");
+  EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
+  EXPECT_EQ(ReadFileBytes(Installed("resources.pak/keep")), "kept");
+}
+
+TEST_F(PortableSwapE2eTest, BrowserNotRunningAndMovesFail) {
+  // "old_brelix.exe" is taken by a directory: the browser stays.
+  WriteFileBytes(Installed("old_brelix.exe/keep"), "kept");
+  EXPECT_EQ(RunSwap(StandardPackage()), 21);
+  ExpectPackageRanAndOldVersionsWent();
+  EXPECT_THAT(install_.ReadLog(),
+              HasLogLine(345, UpdaterMessage("copy extracted files failed error=-21")));
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
+  EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "old resources");
+  std::filesystem::remove_all(Installed("old_brelix.exe"));
+
+  // One file of the package is taken: the new browser is in place anyway.
+  std::filesystem::remove(Installed("resources.pak"));
+  WriteFileBytes(Installed("resources.pak/keep"), "kept");
+  EXPECT_EQ(RunSwap(StandardPackage()), 22);
+  EXPECT_THAT(install_.ReadLog(),
+              HasLogLine(349, UpdaterMessage("copy extracted files failed error=-22")));
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
+  EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "old browser");
+  EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
+}
+
+TEST_F(PortableSwapE2eTest, FailedMergeWithoutNewBrowserPutsTheOldOneBack) {
+  // Across file systems every move is a copy, and a named pipe cannot be
+  // copied: the new "brelix.exe" never arrives.
+  const std::string shared_memory_tmp = "/dev/shm/rz-e2e-tmp-" + std::to_string(getpid());
+  struct stat install_status;
+  struct stat shm_status;
+  ASSERT_EQ(stat(install_.install_dir().c_str(), &install_status), 0);
+  if (stat("/dev/shm", &shm_status) != 0 || shm_status.st_dev == install_status.st_dev)
+    GTEST_SKIP() << "/dev/shm is not another file system than " << install_.root();
+  std::filesystem::create_directories(shared_memory_tmp);
+  Environment environment = DefaultEnvironment(install_);
+  environment["TMPDIR"] = shared_memory_tmp;
+  std::vector<PackageEntry> package = StandardPackage();
+  package[0].kind = PackageEntry::kFifo;
+
+  EXPECT_EQ(RunSwap(package, environment), 22);
+
+  std::filesystem::remove_all(shared_memory_tmp);
+  EXPECT_THAT(install_.ReadLog(),
+              HasLogLine(349, UpdaterMessage("copy extracted files failed error=-22")));
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
+  EXPECT_FALSE(Exists(Installed("old_brelix.exe")));
+  EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
+}
+
+}  // namespace
+}  // namespace updater::e2e

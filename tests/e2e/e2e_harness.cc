@@ -1,0 +1,620 @@
+#include "tests/e2e/e2e_harness.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include "tests/support/test_certificates.h"
+#include "tests/support/test_server.h"
+
+extern char** environ;
+
+namespace updater::e2e {
+
+const int kPrimaryPort = UPDATER_E2E_PRIMARY_PORT;
+const int kMirrorPort = UPDATER_E2E_MIRROR_PORT;
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::RecordedRequest;
+using test_support::ServerCertificate;
+using test_support::TestServer;
+
+constexpr char kUpdaterExecutable[] = UPDATER_E2E_UPDATER;
+constexpr char kWriteTestPe[] = UPDATER_E2E_WRITE_TEST_PE;
+constexpr char kKernelObjectTool[] = UPDATER_E2E_KERNEL_OBJECT_TOOL;
+constexpr char kPkiDirectory[] = UPDATER_E2E_PKI_DIR;
+constexpr char kBinfmtName[] = UPDATER_E2E_BINFMT_NAME;
+constexpr char kBinfmtDirectory[] = "/proc/sys/fs/binfmt_misc/";
+
+// Long enough for any run that does not hang; a hang fails the test.
+constexpr auto kRunTimeout = std::chrono::seconds(120);
+constexpr auto kPollInterval = std::chrono::milliseconds(10);
+constexpr auto kPathWaitLimit = std::chrono::seconds(60);
+constexpr int kHoldPolls = 1200;  // of 0.05 s: the scripts' limit of a minute
+constexpr size_t kMaxRequestHead = 1 << 16;
+constexpr int kRawReadTimeoutMs = 5000;
+
+std::string Pki(const std::string& name) {
+  return std::string(kPkiDirectory) + "/" + name;
+}
+
+// A directory of its own under the system's temporary directory.
+std::string MakeScratchDirectory(const char* prefix) {
+  const char* base = getenv("TMPDIR");
+  std::string pattern = (base != nullptr && base[0] == '/') ? base : "/tmp";
+  pattern += std::string("/") + prefix + "XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("cannot make a scratch directory under " + pattern);
+  return pattern;
+}
+
+std::vector<char*> PointersTo(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (std::string& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+std::vector<std::string> EnvironmentStrings(const Environment& environment) {
+  std::vector<std::string> strings;
+  for (const auto& [name, value] : environment) strings.push_back(name + "=" + value);
+  return strings;
+}
+
+// Starts `arguments` with standard output and error on /dev/null (or the
+// given descriptors), standard input from `input` when not -1.
+pid_t Spawn(std::vector<std::string> arguments,
+            const Environment* environment,
+            int input = -1,
+            int output = -1) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (input >= 0)
+    posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
+  else
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (output >= 0)
+    posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+  else
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+  std::vector<std::string> environment_strings;
+  if (environment != nullptr) environment_strings = EnvironmentStrings(*environment);
+  std::vector<char*> argv = PointersTo(arguments);
+  std::vector<char*> envp = PointersTo(environment_strings);
+  pid_t pid = -1;
+  const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(),
+                                environment != nullptr ? envp.data() : environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0)
+    throw std::runtime_error("cannot start " + arguments[0] + ": " + std::strerror(error));
+  return pid;
+}
+
+// The exit code, or -1 after a signal or the time-out (then killed).
+int WaitWithTimeout(pid_t pid) {
+  const auto deadline = std::chrono::steady_clock::now() + kRunTimeout;
+  int status = 0;
+  for (;;) {
+    const pid_t ended = waitpid(pid, &status, WNOHANG);
+    if (ended == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (ended < 0 && errno != EINTR) return -1;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(kPollInterval);
+  }
+}
+
+int RunTool(const std::vector<std::string>& arguments) {
+  return WaitWithTimeout(Spawn(arguments, nullptr));
+}
+
+void RunToolOrThrow(const std::vector<std::string>& arguments) {
+  if (RunTool(arguments) != 0)
+    throw std::runtime_error("failed: " + arguments[0] + " " + arguments[1]);
+}
+
+std::string HoldSnippet(const Hold* hold) {
+  if (hold == nullptr) return "";
+  return ": >" + ShellQuote(hold->started_file) + "\ni=0\nwhile [ ! -e " +
+         ShellQuote(hold->release_file) + " ] && [ \"$i\" -lt " + std::to_string(kHoldPolls) +
+         " ]; do sleep 0.05; i=$((i+1)); done\n";
+}
+
+std::string RecordArgumentsSnippet(const std::string& arguments_file) {
+  return "for argument in \"$0\" \"$@\"; do printf '%s\\n' \"$argument\"; done >" +
+         ShellQuote(arguments_file) + "\n";
+}
+
+std::string CreateEntrySnippet(const PackageEntry& entry) {
+  const std::string target = "\"$dir\"/" + ShellQuote(entry.path);
+  switch (entry.kind) {
+    case PackageEntry::kDirectory:
+      return "mkdir -p " + target + " || exit 4\n";
+    case PackageEntry::kFifo:
+      return "mkfifo " + target + " || exit 4\n";
+    case PackageEntry::kFile:
+      break;
+  }
+  const std::string parent = fs::path(entry.path).parent_path().string();
+  std::string snippet;
+  if (!parent.empty()) snippet = "mkdir -p \"$dir\"/" + ShellQuote(parent) + " || exit 4\n";
+  return snippet + "printf '%s' " + ShellQuote(entry.content) + " >" + target + " || exit 4\n";
+}
+
+// One line of ListTree for `entry`, named `relative`.
+std::string DescribeEntry(const fs::directory_entry& entry, const std::string& relative) {
+  const fs::file_status status = entry.symlink_status();
+  if (fs::is_symlink(status)) return relative + " -> " + fs::read_symlink(entry.path()).string();
+  if (fs::is_directory(status)) return relative + "/";
+  std::ostringstream line;
+  line << relative << " " << std::oct << (static_cast<unsigned>(status.permissions()) & 07777)
+       << std::dec;
+  if (fs::is_regular_file(status)) {
+    const std::string bytes = ReadFileBytes(entry.path());
+    line << " " << bytes.size() << " " << std::hex << std::hash<std::string>{}(bytes);
+  } else {
+    line << " special";
+  }
+  return line.str();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Files.
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  const fs::path parent = fs::path(path).parent_path();
+  if (!parent.empty()) fs::create_directories(parent);
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!file.flush()) throw std::runtime_error("cannot write " + path);
+}
+
+std::vector<std::string> ListTree(const std::string& dir) {
+  std::vector<std::string> lines;
+  std::error_code error;
+  for (auto it = fs::recursive_directory_iterator(dir, error);
+       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    lines.push_back(DescribeEntry(*it, fs::relative(it->path(), dir).string()));
+  }
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
+std::vector<std::string> ListNames(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(dir, error))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool Exists(const std::string& path) {
+  struct stat status;
+  return lstat(path.c_str(), &status) == 0;
+}
+
+std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// ---------------------------------------------------------------------------
+// Installers.
+
+std::string MakeScriptedInstaller(const std::string& script, Signer signer) {
+  const std::string work = MakeScratchDirectory("rz-e2e-installer-");
+  const std::string script_file = work + "/script.sh";
+  const std::string image = work + "/image.exe";
+  const std::string signed_image = work + "/signed.exe";
+  WriteFileBytes(script_file, script);
+  RunToolOrThrow({kWriteTestPe, "scripted", script_file, image});
+  std::string result;
+  if (signer == Signer::kUnsigned) {
+    result = ReadFileBytes(image);
+  } else {
+    const std::string publisher = signer == Signer::kTrusted ? "signing" : "stranger";
+    RunToolOrThrow({"/usr/bin/osslsigncode", "sign", "-certs", Pki(publisher + "_chain.pem"),
+                    "-key", Pki(publisher + "_leaf.key"), "-h", "sha256", "-in", image, "-out",
+                    signed_image});
+    result = ReadFileBytes(signed_image);
+  }
+  fs::remove_all(work);
+  return result;
+}
+
+std::string MakeUnrunnableInstaller() {
+  const std::string work = MakeScratchDirectory("rz-e2e-installer-");
+  const std::string image = work + "/plain.exe";
+  const std::string signed_image = work + "/signed.exe";
+  RunToolOrThrow({kWriteTestPe, "pe32plus", "4096", image});
+  RunToolOrThrow({"/usr/bin/osslsigncode", "sign", "-certs", Pki("signing_chain.pem"), "-key",
+                  Pki("signing_leaf.key"), "-h", "sha256", "-in", image, "-out", signed_image});
+  std::string result = ReadFileBytes(signed_image);
+  fs::remove_all(work);
+  return result;
+}
+
+std::string Tampered(std::string installer) {
+  // The first byte of the section, which the image digest covers.
+  constexpr size_t kSectionStart = 0x200;
+  if (installer.size() > kSectionStart) installer[kSectionStart] ^= 0x20;
+  return installer;
+}
+
+std::string BrowserInstallerScript(const std::string& arguments_file,
+                                   int exit_code,
+                                   const Hold* hold) {
+  return "# browser installer\n" + RecordArgumentsSnippet(arguments_file) + HoldSnippet(hold) +
+         "exit " + std::to_string(exit_code) + "\n";
+}
+
+std::string PortablePackageScript(const std::string& arguments_file,
+                                  const std::vector<PackageEntry>& entries,
+                                  const Hold* hold) {
+  std::string script =
+      "# portable package\n" + RecordArgumentsSnippet(arguments_file) +
+      "[ \"$#\" -eq 2 ] && [ \"$1\" = -s ] && [ \"${2#-d}\" != \"$2\" ] || exit 3\n"
+      "dir=${2#-d}\n"
+      "mkdir -p \"$dir\" || exit 4\n";
+  for (const PackageEntry& entry : entries) script += CreateEntrySnippet(entry);
+  return script + HoldSnippet(hold) + "exit 0\n";
+}
+
+std::vector<PackageEntry> StandardPackage(const std::string& browser_content) {
+  return {
+      {"brelix.exe", browser_content},   {"resources.pak", "new resources"},
+      {"locales/en.pak", "new english"}, {"locales/extra/ru.pak", "new russian"},
+      {"56.0.0.1/core.dll", "new core"},
+  };
+}
+
+std::string InstallerRunnerUnavailableReason() {
+  const std::string entry = std::string(kBinfmtDirectory) + kBinfmtName;
+  const std::string state = ReadFileBytes(entry);
+  if (state.rfind("enabled", 0) == 0) return "";
+  return "the scripted-installer runner is not registered with binfmt_misc as " + entry +
+         " (the CTest fixture registers it; that needs root and binfmt_misc), so no installer "
+         "can run";
+}
+
+// ---------------------------------------------------------------------------
+// The update service.
+
+ServiceAnswer BrowserOffer(const std::string& version, const std::string& location) {
+  ServiceAnswer answer;
+  if (!version.empty()) answer.headers.emplace("Kora-Version", version);
+  if (!location.empty()) answer.headers.emplace("Kora-Location", location);
+  return answer;
+}
+
+// Each path has one route; a test may change what it answers between runs.
+struct UpdateService::Servers {
+  using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
+
+  // Declared first so that they outlive the servers' threads.
+  std::mutex mutex;
+  std::map<std::string, Handler> handlers;
+  std::unique_ptr<TestServer> primary;
+  std::unique_ptr<TestServer> mirror;
+
+  std::vector<TestServer*> running() const {
+    std::vector<TestServer*> servers;
+    for (TestServer* server : {primary.get(), mirror.get()}) {
+      if (server != nullptr) servers.push_back(server);
+    }
+    return servers;
+  }
+
+  Handler CurrentHandler(const std::string& path) {
+    std::lock_guard lock(mutex);
+    return handlers[path];
+  }
+
+  void SetHandler(const std::string& path, Handler handler) {
+    std::lock_guard lock(mutex);
+    const bool routed = handlers.contains(path);
+    handlers[path] = std::move(handler);
+    if (routed) return;
+    for (TestServer* server : running()) {
+      server->Handle(path,
+                     [this, path](const httplib::Request& request, httplib::Response& response) {
+                       CurrentHandler(path)(request, response);
+                     });
+    }
+  }
+};
+
+UpdateService::UpdateService(Sites sites) : servers_(std::make_unique<Servers>()) {
+  if (sites != Sites::kMirrorOnly) {
+    const ServerCertificate certificate{Pki("tls_server.pem"), Pki("tls_server.key")};
+    servers_->primary = std::make_unique<TestServer>(certificate, kPrimaryPort);
+  }
+  if (sites != Sites::kPrimaryOnly) servers_->mirror = std::make_unique<TestServer>(kMirrorPort);
+}
+
+UpdateService::~UpdateService() = default;
+
+bool UpdateService::IsUp() const {
+  for (TestServer* server : servers_->running()) {
+    if (!server->is_listening()) return false;
+  }
+  return true;
+}
+
+void UpdateService::Answer(const std::string& path, const ServiceAnswer& answer) {
+  Handle(path, [answer](const httplib::Request&, httplib::Response& response) {
+    response.status = answer.status;
+    for (const auto& header : answer.headers) response.headers.insert(header);
+    response.set_content(answer.body, "application/octet-stream");
+  });
+}
+
+void UpdateService::Handle(
+    const std::string& path,
+    std::function<void(const httplib::Request&, httplib::Response&)> handler) {
+  servers_->SetHandler(path, std::move(handler));
+}
+
+std::string UpdateService::Serve(const std::string& path, const std::string& bytes) {
+  ServiceAnswer answer;
+  answer.body = bytes;
+  Answer(path, answer);
+  return Url(path);
+}
+
+std::vector<RecordedRequest> UpdateService::requests() const {
+  std::vector<RecordedRequest> all;
+  for (TestServer* server : servers_->running()) {
+    const std::vector<RecordedRequest> some = server->requests();
+    all.insert(all.end(), some.begin(), some.end());
+  }
+  return all;
+}
+
+int UpdateService::CountRequests(const std::string& path) const {
+  int count = 0;
+  for (TestServer* server : servers_->running()) count += server->CountRequests(path);
+  return count;
+}
+
+std::string UpdateService::Url(const std::string& path) const {
+  return servers_->running().front()->Url(path);
+}
+
+struct RawReplySite::State {
+  int listener = -1;
+  int stop_pipe[2] = {-1, -1};
+  std::string reply;
+  std::thread thread;
+  mutable std::mutex mutex;
+  std::vector<std::string> requests;
+
+  void Serve() {
+    for (;;) {
+      pollfd watched[2] = {{listener, POLLIN, 0}, {stop_pipe[0], POLLIN, 0}};
+      if (poll(watched, 2, -1) < 0 && errno != EINTR) return;
+      if (watched[1].revents != 0) return;
+      if (watched[0].revents == 0) continue;
+      const int connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+      if (connection >= 0) Answer(connection);
+    }
+  }
+
+  void Answer(int connection) {
+    std::string head;
+    char buffer[4096];
+    while (head.find("\r\n\r\n") == std::string::npos && head.size() < kMaxRequestHead) {
+      pollfd readable = {connection, POLLIN, 0};
+      if (poll(&readable, 1, kRawReadTimeoutMs) <= 0) break;
+      const ssize_t got = recv(connection, buffer, sizeof(buffer), 0);
+      if (got <= 0) break;
+      head.append(buffer, static_cast<size_t>(got));
+    }
+    {
+      std::lock_guard lock(mutex);
+      requests.push_back(head);
+    }
+    size_t sent = 0;
+    while (sent < reply.size()) {
+      const ssize_t wrote =
+          send(connection, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
+      if (wrote <= 0) break;
+      sent += static_cast<size_t>(wrote);
+    }
+    shutdown(connection, SHUT_WR);
+    close(connection);
+  }
+};
+
+RawReplySite::RawReplySite(int port, std::string reply) : state_(std::make_unique<State>()) {
+  state_->reply = std::move(reply);
+  if (pipe2(state_->stop_pipe, O_CLOEXEC) != 0) return;
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int yes = 1;
+  setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+      listen(listener, 16) != 0) {
+    close(listener);
+    return;
+  }
+  state_->listener = listener;
+  state_->thread = std::thread([state = state_.get()] { state->Serve(); });
+}
+
+RawReplySite::~RawReplySite() {
+  if (state_->thread.joinable()) {
+    const char stop = 1;
+    [[maybe_unused]] const ssize_t ignored = write(state_->stop_pipe[1], &stop, 1);
+    state_->thread.join();
+  }
+  for (int fd : {state_->listener, state_->stop_pipe[0], state_->stop_pipe[1]}) {
+    if (fd >= 0) close(fd);
+  }
+}
+
+bool RawReplySite::IsUp() const {
+  return state_->listener >= 0;
+}
+
+std::vector<std::string> RawReplySite::requests() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->requests;
+}
+
+// ---------------------------------------------------------------------------
+// The installation and the updater run.
+
+ScratchInstallation::ScratchInstallation(const std::string& updater_version)
+    : root_(MakeScratchDirectory("rz-e2e-")), updater_version_(updater_version) {
+  fs::create_directories(updater_dir());
+  fs::create_directories(temp_dir());
+  WriteFileBytes(browser_exe(), "old browser");
+  fs::copy_file(kUpdaterExecutable, updater());
+  fs::permissions(updater(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+}
+
+ScratchInstallation::~ScratchInstallation() {
+  std::error_code ignored;
+  fs::remove_all(root_, ignored);
+}
+
+std::string ScratchInstallation::ReadLog() const {
+  return ReadFileBytes(updater_dir() + "/debug.log");
+}
+
+Environment DefaultEnvironment(const ScratchInstallation& installation) {
+  return {{"PATH", "/usr/local/bin:/usr/bin:/bin"}, {"TMPDIR", installation.temp_dir()}};
+}
+
+UpdaterProcess::UpdaterProcess(const ScratchInstallation& installation,
+                               const std::vector<std::string>& arguments,
+                               const Environment& environment) {
+  std::vector<std::string> command = {installation.updater()};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  pid_ = Spawn(command, &environment);
+}
+
+UpdaterProcess::~UpdaterProcess() {
+  Wait();
+}
+
+int UpdaterProcess::Wait() {
+  if (pid_ > 0) {
+    exit_code_ = WaitWithTimeout(pid_);
+    pid_ = -1;
+  }
+  return exit_code_;
+}
+
+int RunUpdater(const ScratchInstallation& installation,
+               const std::vector<std::string>& arguments,
+               const Environment& environment) {
+  return UpdaterProcess(installation, arguments, environment).Wait();
+}
+
+int RunUpdater(const ScratchInstallation& installation, const std::vector<std::string>& arguments) {
+  return RunUpdater(installation, arguments, DefaultEnvironment(installation));
+}
+
+bool WaitForPath(const std::string& path) {
+  const auto deadline = std::chrono::steady_clock::now() + kPathWaitLimit;
+  while (!Exists(path)) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Named kernel objects.
+
+std::string KernelObjectPrefix(const std::string& real_exe_path) {
+  std::string prefix = real_exe_path;
+  for (char& c : prefix) {
+    if (c == '/')
+      c = '!';
+    else if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  }
+  return prefix;
+}
+
+std::string KernelObjectName(const std::string& real_exe_path, const std::string& suffix) {
+  return "Global\\" + KernelObjectPrefix(real_exe_path) + suffix;
+}
+
+HeldEvent::HeldEvent(const std::string& name) {
+  int input[2];
+  int output[2];
+  if (pipe2(input, O_CLOEXEC) != 0) return;
+  if (pipe2(output, O_CLOEXEC) != 0) {
+    close(input[0]);
+    close(input[1]);
+    return;
+  }
+  pid_ = Spawn({kKernelObjectTool, "create-event", name}, nullptr, input[0], output[1]);
+  close(input[0]);
+  close(output[1]);
+  input_ = input[1];
+  // The tool says "created" (or "opened") and then "ready" once it holds it.
+  std::string said;
+  char c;
+  while (said.find("ready\n") == std::string::npos && read(output[0], &c, 1) == 1) said += c;
+  close(output[0]);
+  held_ = said.find("ready\n") != std::string::npos;
+}
+
+HeldEvent::~HeldEvent() {
+  if (input_ >= 0) close(input_);
+  if (pid_ > 0) WaitWithTimeout(pid_);
+}
+
+bool KernelObjectExists(const std::string& name) {
+  return RunTool({kKernelObjectTool, "exists", name}) == 0;
+}
+
+}  // namespace updater::e2e

@@ -1,0 +1,261 @@
+#ifndef TESTS_E2E_E2E_HARNESS_H_
+#define TESTS_E2E_E2E_HARNESS_H_
+
+// Runs the real updater executable against a loopback update service, in a
+// scratch installation of its own, for the end-to-end tests and the demo.
+//
+// The executable was built for this harness: its primary server set is
+// https://127.0.0.1:kPrimaryPort (certificate from the build's key material),
+// its mirror http://127.0.0.1:kMirrorPort, and it trusts installers signed
+// by the build's signing key. The served installers are scripted PE images
+// that the kernel runs through binfmt_misc (CTest registers the runner as a
+// fixture); tests that need one to run call E2E_REQUIRE_INSTALLER_RUNNER().
+//
+// The updater's single-instance mutex and the ports are machine-wide, so
+// these tests run one at a time.
+
+#include <sys/types.h>
+#include <unistd.h>  // geteuid, for E2E_REQUIRE_INSTALLER_RUNNER
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/recorded_request.h"
+
+namespace httplib {
+struct Request;
+struct Response;
+}  // namespace httplib
+
+namespace updater::e2e {
+
+extern const int kPrimaryPort;  // HTTPS, the primary server set
+extern const int kMirrorPort;   // HTTP, the mirror server set
+
+// ---------------------------------------------------------------------------
+// Files.
+
+std::string ReadFileBytes(const std::string& path);
+// Creates or replaces `path` (and its missing parent directories).
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+// One line per entry below `dir`, sorted, relative to it: "name/" for a
+// directory, "name -> target" for a link, "name <mode> <size> <hash>" for
+// anything else. Equal listings mean equal trees.
+std::vector<std::string> ListTree(const std::string& dir);
+// The names directly inside `dir`, sorted.
+std::vector<std::string> ListNames(const std::string& dir);
+bool Exists(const std::string& path);  // without following a final link
+// Single-quoted for /bin/sh.
+std::string ShellQuote(const std::string& text);
+
+// ---------------------------------------------------------------------------
+// Installers: scripted PE images, signed or not.
+
+enum class Signer {
+  kTrusted,   // the publisher the e2e build trusts
+  kStranger,  // a valid signature under a root nobody trusts
+  kUnsigned,
+};
+
+// An image whose script runs under /bin/sh with $0 = the image and $1... =
+// the updater's arguments to it.
+std::string MakeScriptedInstaller(const std::string& script, Signer signer = Signer::kTrusted);
+// A correctly signed PE image that no runner knows: the kernel refuses to
+// start it (ENOEXEC), as it would any foreign executable.
+std::string MakeUnrunnableInstaller();
+// `installer` with one byte of its signed content changed.
+std::string Tampered(std::string installer);
+
+// Lets a test watch an installer while it runs: the script creates
+// `started_file`, then waits (at most a minute) until `release_file` exists.
+struct Hold {
+  std::string started_file;
+  std::string release_file;
+};
+
+// The browser installer: writes its arguments, one per line, to
+// `arguments_file` and exits with `exit_code`.
+std::string BrowserInstallerScript(const std::string& arguments_file,
+                                   int exit_code = 0,
+                                   const Hold* hold = nullptr);
+
+struct PackageEntry {
+  enum Kind { kFile, kDirectory, kFifo };
+  std::string path;  // relative to the extraction directory
+  std::string content;
+  Kind kind = kFile;
+};
+
+// The portable package: writes its arguments to `arguments_file`; when they
+// are "-s" and "-d<dir>" it creates `entries` in <dir>, else exits with 3.
+std::string PortablePackageScript(const std::string& arguments_file,
+                                  const std::vector<PackageEntry>& entries,
+                                  const Hold* hold = nullptr);
+
+// A package of a new browser: "brelix.exe" with `browser_content`, a file,
+// a version directory and a nested directory.
+std::vector<PackageEntry> StandardPackage(const std::string& browser_content = "new browser");
+
+// Empty when the kernel runs scripted installers here; otherwise the reason.
+std::string InstallerRunnerUnavailableReason();
+
+// Skips the test when scripted installers cannot run; as root (CI) the runner
+// can always be registered, so its absence fails the test instead.
+#define E2E_REQUIRE_INSTALLER_RUNNER()                                                 \
+  do {                                                                                 \
+    const std::string e2e_reason = ::updater::e2e::InstallerRunnerUnavailableReason(); \
+    if (!e2e_reason.empty()) {                                                         \
+      if (geteuid() == 0) FAIL() << e2e_reason;                                        \
+      GTEST_SKIP() << e2e_reason;                                                      \
+    }                                                                                  \
+  } while (false)
+
+// ---------------------------------------------------------------------------
+// The update service.
+
+struct ServiceAnswer {
+  int status = 200;
+  std::multimap<std::string, std::string> headers;
+  std::string body;
+};
+
+// 200 with "Kora-Version" and "Kora-Location" (each left out when empty).
+ServiceAnswer BrowserOffer(const std::string& version, const std::string& location);
+
+class UpdateService {
+ public:
+  enum class Sites { kBoth, kPrimaryOnly, kMirrorOnly };
+
+  explicit UpdateService(Sites sites = Sites::kBoth);
+  ~UpdateService();
+  UpdateService(const UpdateService&) = delete;
+  UpdateService& operator=(const UpdateService&) = delete;
+
+  // False when a port could not be bound (someone else listens there).
+  bool IsUp() const;
+  // Answers `path` (query ignored) on every site that runs.
+  void Answer(const std::string& path, const ServiceAnswer& answer);
+  void Handle(const std::string& path,
+              std::function<void(const httplib::Request&, httplib::Response&)> handler);
+  // Serves `bytes` at `path` and returns its URL on the primary site (the
+  // mirror when only that runs).
+  std::string Serve(const std::string& path, const std::string& bytes);
+  // What each site received, the primary's requests first.
+  std::vector<test_support::RecordedRequest> requests() const;
+  int CountRequests(const std::string& path) const;
+  std::string Url(const std::string& path) const;
+
+ private:
+  struct Servers;
+  std::unique_ptr<Servers> servers_;
+};
+
+// A site on `port` that answers every request with `reply`, byte for byte,
+// and closes: for answers no HTTP library would send.
+class RawReplySite {
+ public:
+  RawReplySite(int port, std::string reply);
+  ~RawReplySite();
+  RawReplySite(const RawReplySite&) = delete;
+  RawReplySite& operator=(const RawReplySite&) = delete;
+
+  bool IsUp() const;
+  // The request heads received, in order.
+  std::vector<std::string> requests() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// ---------------------------------------------------------------------------
+// The installation and the updater run.
+
+// <root>/install/brelix.exe (a plain file), <root>/install/<version>/ with a
+// copy of the e2e updater (so its debug.log and install_dir are these), and
+// <root>/tmp for TMPDIR. Removed with everything in it on destruction.
+class ScratchInstallation {
+ public:
+  explicit ScratchInstallation(const std::string& updater_version = "55.0.2883.87");
+  ~ScratchInstallation();
+  ScratchInstallation(const ScratchInstallation&) = delete;
+  ScratchInstallation& operator=(const ScratchInstallation&) = delete;
+
+  const std::string& root() const { return root_; }
+  std::string install_dir() const { return root_ + "/install"; }
+  std::string browser_exe() const { return install_dir() + "/brelix.exe"; }
+  std::string updater_dir() const { return install_dir() + "/" + updater_version_; }
+  std::string updater() const { return updater_dir() + "/rivazeriduv_updater"; }
+  std::string temp_dir() const { return root_ + "/tmp"; }
+  std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
+  std::string ReadLog() const;  // "" when there is none
+
+ private:
+  std::string root_;
+  std::string updater_version_;
+};
+
+using Environment = std::map<std::string, std::string>;
+// PATH, and TMPDIR = the installation's temp_dir; no proxy variables.
+Environment DefaultEnvironment(const ScratchInstallation& installation);
+
+// A started updater. Wait() returns its exit code, or -1 when it ended by a
+// signal or did not end within the generous time-out (it is killed then).
+class UpdaterProcess {
+ public:
+  UpdaterProcess(const ScratchInstallation& installation,
+                 const std::vector<std::string>& arguments,
+                 const Environment& environment);
+  ~UpdaterProcess();
+  UpdaterProcess(const UpdaterProcess&) = delete;
+  UpdaterProcess& operator=(const UpdaterProcess&) = delete;
+
+  int Wait();
+
+ private:
+  pid_t pid_ = -1;
+  int exit_code_ = -1;
+};
+
+int RunUpdater(const ScratchInstallation& installation,
+               const std::vector<std::string>& arguments,
+               const Environment& environment);
+int RunUpdater(const ScratchInstallation& installation, const std::vector<std::string>& arguments);
+
+// Waits (at most a minute) until `path` exists.
+bool WaitForPath(const std::string& path);
+
+// ---------------------------------------------------------------------------
+// Named kernel objects, as the browser would hold them.
+
+// The per-installation prefix: "/" turned into "!", ASCII letters lowered.
+std::string KernelObjectPrefix(const std::string& real_exe_path);
+// "Global\" + prefix + suffix.
+std::string KernelObjectName(const std::string& real_exe_path, const std::string& suffix = "");
+
+// Holds an event (as a running browser does) in another process until
+// destroyed.
+class HeldEvent {
+ public:
+  explicit HeldEvent(const std::string& name);
+  ~HeldEvent();
+  HeldEvent(const HeldEvent&) = delete;
+  HeldEvent& operator=(const HeldEvent&) = delete;
+
+  bool IsHeld() const { return held_; }
+
+ private:
+  pid_t pid_ = -1;
+  int input_ = -1;
+  bool held_ = false;
+};
+
+// Asked from another process, as the browser would.
+bool KernelObjectExists(const std::string& name);
+
+}  // namespace updater::e2e
+
+#endif  // TESTS_E2E_E2E_HARNESS_H_
