@@ -119,6 +119,24 @@ TEST_F(FlashUpdateE2eTest, InstallerStagesAndTheSwapKeepsThePreviousPlugInOneRun
   EXPECT_EQ(install_.ReadLog(), "");
 }
 
+TEST_F(FlashUpdateE2eTest, ALeftoverDownloadIsReplacedEvenWhenReadOnly) {
+  E2E_REQUIRE_INSTALLER_RUNNER();
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  InstallPlugin();
+  WriteFileBytes(DownloadPath(), "left by an earlier run");
+  fs::permissions(DownloadPath(), fs::perms::owner_read);
+  const std::string installer = PluginInstaller();
+  // The file is named after the location's path; its query plays no part.
+  service.Serve(kInstallerUrlPath, installer);
+  service.Answer("/update_pepper.php",
+                 FlashOffer(kOffered, service.Url(std::string(kInstallerUrlPath) + "?v=2")));
+  EXPECT_EQ(RunUpdater(install_, Arguments()), 0);
+  EXPECT_EQ(ReadFileBytes(DownloadPath()), installer);
+  EXPECT_THAT(ListNames(install_.temp_dir()), ElementsAre("flash_setup.exe"));
+  EXPECT_EQ(PluginContent(), "new plugin");
+}
+
 TEST_F(FlashUpdateE2eTest, AStagingDirectoryLeftBehindStopsEveryRun) {
   UpdateService service;
   ASSERT_TRUE(service.IsUp());
