@@ -2,10 +2,6 @@
 
 #include "auto_update/flow_steps.h"
 #include "auto_update/installer_launch.h"
-#include "auto_update/kernel_object_names.h"
-#include "auto_update/kernel_objects.h"
-#include "auto_update/update_query.h"
-#include "auto_update/update_service.h"
 #include "auto_update/updater_state.h"
 #include "base/known_paths.h"
 #include "base/path_operations.h"
@@ -13,21 +9,24 @@
 namespace updater {
 namespace {
 
-constexpr DownloadResults kBrowserDownloadResults = {
-    .no_response = kBrowserDownloadNoResponse,
-    .no_file_name = kBrowserNoFileName,
-    .old_file_stays = kBrowserOldDownloadStays,
-    .write_failed = kBrowserDownloadWriteFailed,
-    .signature_invalid = kBrowserSignatureInvalid,
+constexpr FlowResults kBrowserResults = {
+    .query_no_response = kBrowserQueryNoResponse,
+    .query_bad_status = kBrowserQueryBadStatus,
+    .no_location = kBrowserNoLocation,
+    .download = {.no_response = kBrowserDownloadNoResponse,
+                 .no_file_name = kBrowserNoFileName,
+                 .old_file_stays = kBrowserOldDownloadStays,
+                 .write_failed = kBrowserDownloadWriteFailed,
+                 .signature_invalid = kBrowserSignatureInvalid},
+    .user_cancelled = kBrowserUserCancelled,
+    .confirmation_failed = kBrowserConfirmationFailed,
 };
 
 UpdateResult Install(bool portable,
                      const FsPath& download_path,
                      const FsPath& temp_dir,
                      const FsPath& install_dir) {
-  const UpdaterState& state = GetUpdaterState();
-  NamedMutex under_upgrade = NamedMutex::CreateOwned(
-      KernelObjectName(GetKernelObjectPrefix(state.real_exe_path), kUnderUpgradeSuffix));
+  NamedMutex under_upgrade = MarkUnderUpgrade();
   const UpdateResult result = portable ? SwapPortableFiles(download_path, temp_dir, install_dir)
                                        : RunInstaller(download_path);
   under_upgrade.Release();
@@ -52,32 +51,20 @@ UpdateResult RunBrowserUpdate(const ParsedCommandLine& command_line, int set_ind
   }
 
   const QueryOutcome query = QueryUpdateService(query_url, u"Kora-Version", u"Kora-Location");
-  if (query.kind == QueryOutcome::Kind::kNoResponse) return kBrowserQueryNoResponse;
-  if (query.kind == QueryOutcome::Kind::kBadStatus) return kBrowserQueryBadStatus;
-  switch (EvaluateOffer(query.offer, state.current_browser_version)) {
-    case OfferVerdict::kNothingToInstall:
-      return kResultNothingToInstall;
-    case OfferVerdict::kNoLocation:
-      return kBrowserNoLocation;
-    case OfferVerdict::kInstall:
-      break;
+  if (const auto refused = RefusedOffer(query, state.current_browser_version, kBrowserResults)) {
+    return *refused;
   }
   PostNotification(kNotifyBrowserFound, query.offer.offered_version);
 
   FsPath download_path;
   const UpdateResult downloaded =
       DownloadVerifiedInstaller(query.offer.download_url, OnBrowserDownloadProgress, temp_dir,
-                                kBrowserDownloadResults, download_path);
+                                kBrowserResults.download, download_path);
   if (downloaded != kResultInstalled) return downloaded;
   if (state.interactive) {
-    switch (WaitForConfirmation(kNotifyBrowserReady, download_path, kNotifyBrowserInstalling)) {
-      case Confirmation::kContinue:
-        break;
-      case Confirmation::kCancel:
-        return kBrowserUserCancelled;
-      case Confirmation::kFailed:
-        return kBrowserConfirmationFailed;
-    }
+    const Confirmation confirmation =
+        WaitForConfirmation(kNotifyBrowserReady, download_path, kNotifyBrowserInstalling);
+    if (const auto refused = RefusedConfirmation(confirmation, kBrowserResults)) return *refused;
   }
   return Install(portable, download_path, temp_dir, install_dir);
 }

@@ -3,10 +3,6 @@
 #include <cerrno>
 
 #include "auto_update/flow_steps.h"
-#include "auto_update/kernel_object_names.h"
-#include "auto_update/kernel_objects.h"
-#include "auto_update/update_query.h"
-#include "auto_update/update_service.h"
 #include "auto_update/updater_state.h"
 #include "base/file_operations.h"
 #include "base/known_paths.h"
@@ -20,12 +16,17 @@ namespace {
 
 constexpr std::u16string_view kFlashDirName = u"PepperFlash";
 
-constexpr DownloadResults kFlashDownloadResults = {
-    .no_response = kFlashDownloadNoResponse,
-    .no_file_name = kFlashNoFileName,
-    .old_file_stays = kFlashOldDownloadStays,
-    .write_failed = kFlashDownloadWriteFailed,
-    .signature_invalid = kFlashSignatureInvalid,
+constexpr FlowResults kFlashResults = {
+    .query_no_response = kFlashQueryNoResponse,
+    .query_bad_status = kFlashQueryBadStatus,
+    .no_location = kFlashNoLocation,
+    .download = {.no_response = kFlashDownloadNoResponse,
+                 .no_file_name = kFlashNoFileName,
+                 .old_file_stays = kFlashOldDownloadStays,
+                 .write_failed = kFlashDownloadWriteFailed,
+                 .signature_invalid = kFlashSignatureInvalid},
+    .user_cancelled = kFlashUserCancelled,
+    .confirmation_failed = kFlashConfirmationFailed,
 };
 
 struct PluginDirectories {
@@ -51,8 +52,7 @@ void SwapStagedPlugin(const PluginDirectories& directories) {
 
 UpdateResult Install(const FsPath& installer_path, const PluginDirectories& directories) {
   const UpdaterState& state = GetUpdaterState();
-  NamedMutex under_upgrade = NamedMutex::CreateOwned(
-      KernelObjectName(GetKernelObjectPrefix(state.real_exe_path), kUnderUpgradeSuffix));
+  NamedMutex under_upgrade = MarkUnderUpgrade();
   UpdateResult result = kResultInstalled;
   if (NamedEvent::Open(state.abort_flash_event_name).IsValid()) {
     result = kFlashAborted;
@@ -95,35 +95,23 @@ UpdateResult RunFlashUpdate(const ParsedCommandLine& command_line, int set_index
   if (!GetTempDirectory(temp_dir)) return kFlashNoTempDirectory;
   const QueryOutcome query =
       QueryUpdateService(query_url, u"Kora-Flash-Version", u"Kora-Flash-Location");
-  if (query.kind == QueryOutcome::Kind::kNoResponse) return kFlashQueryNoResponse;
-  if (query.kind == QueryOutcome::Kind::kBadStatus) return kFlashQueryBadStatus;
-  switch (EvaluateOffer(query.offer, state.current_flash_version)) {
-    case OfferVerdict::kNothingToInstall:
-      return kResultNothingToInstall;
-    case OfferVerdict::kNoLocation:
-      return kFlashNoLocation;
-    case OfferVerdict::kInstall:
-      break;
+  if (const auto refused = RefusedOffer(query, state.current_flash_version, kFlashResults)) {
+    return *refused;
   }
   PostNotification(kNotifyFlashFound, query.offer.offered_version);
 
   FsPath installer_path;
   const UpdateResult downloaded =
       DownloadVerifiedInstaller(query.offer.download_url, OnFlashDownloadProgress, temp_dir,
-                                kFlashDownloadResults, installer_path);
+                                kFlashResults.download, installer_path);
   if (downloaded != kResultInstalled) return downloaded;
   if (state.interactive) {
     // No click made before the installer was ready counts.
     state.continue_event.Reset();
     state.cancel_event.Reset();
-    switch (WaitForConfirmation(kNotifyFlashReady, installer_path, kNotifyFlashInstalling)) {
-      case Confirmation::kContinue:
-        break;
-      case Confirmation::kCancel:
-        return kFlashUserCancelled;
-      case Confirmation::kFailed:
-        return kFlashConfirmationFailed;
-    }
+    const Confirmation confirmation =
+        WaitForConfirmation(kNotifyFlashReady, installer_path, kNotifyFlashInstalling);
+    if (const auto refused = RefusedConfirmation(confirmation, kFlashResults)) return *refused;
   }
   return Install(installer_path, directories);
 }

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "auto_update/installer_signature.h"
-#include "auto_update/kernel_objects.h"
+#include "auto_update/kernel_object_names.h"
 #include "auto_update/update_service.h"
 #include "auto_update/updater_state.h"
 #include "base/file_operations.h"
@@ -38,6 +38,28 @@ UpdateResult DownloadVerifiedInstaller(const std::u16string& url,
   return kResultInstalled;
 }
 
+std::optional<UpdateResult> RefusedOffer(const QueryOutcome& query,
+                                         const Version& current_version,
+                                         const FlowResults& results) {
+  switch (query.kind) {
+    case QueryOutcome::Kind::kNoResponse:
+      return results.query_no_response;
+    case QueryOutcome::Kind::kBadStatus:
+      return results.query_bad_status;
+    case QueryOutcome::Kind::kOffer:
+      break;
+  }
+  switch (EvaluateOffer(query.offer, current_version)) {
+    case OfferVerdict::kNothingToInstall:
+      return kResultNothingToInstall;
+    case OfferVerdict::kNoLocation:
+      return results.no_location;
+    case OfferVerdict::kInstall:
+      break;
+  }
+  return std::nullopt;
+}
+
 Confirmation WaitForConfirmation(NotifyCode ready_code,
                                  const FsPath& installer_path,
                                  NotifyCode installing_code,
@@ -56,6 +78,24 @@ Confirmation WaitForConfirmation(NotifyCode ready_code,
     default:
       return Confirmation::kFailed;
   }
+}
+
+std::optional<UpdateResult> RefusedConfirmation(Confirmation confirmation,
+                                                const FlowResults& results) {
+  switch (confirmation) {
+    case Confirmation::kContinue:
+      return std::nullopt;
+    case Confirmation::kCancel:
+      return results.user_cancelled;
+    case Confirmation::kFailed:
+      break;
+  }
+  return results.confirmation_failed;
+}
+
+NamedMutex MarkUnderUpgrade() {
+  const std::u16string prefix = GetKernelObjectPrefix(GetUpdaterState().real_exe_path);
+  return NamedMutex::CreateOwned(KernelObjectName(prefix, kUnderUpgradeSuffix));
 }
 
 namespace {

@@ -1,11 +1,15 @@
 #ifndef AUTO_UPDATE_FLOW_STEPS_H_
 #define AUTO_UPDATE_FLOW_STEPS_H_
 
+#include <optional>
 #include <string>
 
+#include "auto_update/kernel_objects.h"
 #include "auto_update/notification.h"
 #include "auto_update/update_result.h"
+#include "auto_update/update_service.h"
 #include "base/fs_path.h"
+#include "base/version.h"
 #include "http/http_client.h"
 
 namespace updater {
@@ -23,6 +27,21 @@ struct DownloadResults {
   UpdateResult write_failed;
   UpdateResult signature_invalid;
 };
+
+struct FlowResults {
+  UpdateResult query_no_response;
+  UpdateResult query_bad_status;
+  UpdateResult no_location;
+  DownloadResults download;
+  UpdateResult user_cancelled;
+  UpdateResult confirmation_failed;
+};
+
+// The result that ends a flow after its query, or none when the offer is to
+// be downloaded: no answer, a bad status, nothing newer, or no location.
+std::optional<UpdateResult> RefusedOffer(const QueryOutcome& query,
+                                         const Version& current_version,
+                                         const FlowResults& results);
 
 // Downloads `url` into temp_dir under the URL's file name, replacing an
 // older file of that name, and keeps it only with a valid signature. On
@@ -43,6 +62,15 @@ Confirmation WaitForConfirmation(NotifyCode ready_code,
                                  const FsPath& installer_path,
                                  NotifyCode installing_code,
                                  uint32_t timeout_ms = kConfirmTimeoutMs);
+
+// The result that ends a flow when the user did not confirm, or none.
+std::optional<UpdateResult> RefusedConfirmation(Confirmation confirmation,
+                                                const FlowResults& results);
+
+// Creates the installation's "_under_upgrade" mutex, owned when it did not
+// exist yet, which tells the browser that an installation is under way. Whether
+// it existed or ownership was had does not matter: nobody waits on it.
+NamedMutex MarkUnderUpgrade();
 
 // Progress callbacks: post the truncated figure to the dialog.
 bool OnBrowserDownloadProgress(double progress);
