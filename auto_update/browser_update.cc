@@ -42,11 +42,12 @@ UpdateResult RunBrowserUpdate(const ParsedCommandLine& command_line, int set_ind
   if (!GetTempDirectory(temp_dir)) return kBrowserNoTempDirectory;
   const std::u16string query_url = BuildBrowserQueryUrl(command_line, set_index);
   FsPath exe_directory;
-  GetKnownPath(kExeDirectory, exe_directory);
+  const bool exe_directory_known = GetKnownPath(kExeDirectory, exe_directory);
   const FsPath install_dir = ParentDir(exe_directory);
   // A portable update replaces "brelix.exe" in its own directory, so it is
-  // only done for a browser that was started as that file.
-  if (portable && state.browser_exe_path != state.real_exe_path) {
+  // only done for a browser that was started as that file, and never when the
+  // installation directory is unknown (it would become the current one).
+  if (portable && (!exe_directory_known || state.browser_exe_path != state.real_exe_path)) {
     return kBrowserNotPortableExecutable;
   }
 

@@ -395,6 +395,12 @@ TEST(StartupInstallationTest, UnnameableUpdaterDirectoryDeletesNothingAnywhere) 
     constexpr int kExitFlashNoExeDirectory = 9;
     EXPECT_EQ(scratch.Run({"--pepper-version=1.0"}).code, kExitFlashNoExeDirectory);
     EXPECT_EQ(scratch.Snapshot(), before);
+    // A portable update would swap files into the current directory.
+    constexpr int kExitNotPortableInstallation = 8;
+    const std::string browser = (scratch.install_dir() / "brelix.exe").string();
+    EXPECT_EQ(scratch.Run({"--current=1.4", "--portable", "--real-exe-path=" + browser}).code,
+              kExitNotPortableInstallation);
+    EXPECT_EQ(scratch.Snapshot(), before);
   }
   // Blanks, line ends and wildcards are names like any other.
   ScratchInstallation scratch("a b\n*?[x]");
