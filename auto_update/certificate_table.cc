@@ -17,11 +17,9 @@ std::optional<std::span<const uint8_t>> PrimarySignaturePayload(std::span<const 
   size_t position = 0;
   while (position < table.size()) {
     const size_t remaining = table.size() - position;
-    if (remaining < kEntryHeaderSize)
-      return std::nullopt;
+    if (remaining < kEntryHeaderSize) return std::nullopt;
     const uint32_t length = ReadLittleEndian32(table, position);
-    if (length < kEntryHeaderSize || length > remaining)
-      return std::nullopt;
+    if (length < kEntryHeaderSize || length > remaining) return std::nullopt;
     if (!primary) {
       if (ReadLittleEndian16(table, position + 4) != kRevision2 ||
           ReadLittleEndian16(table, position + 6) != kTypePkcsSignedData) {
@@ -31,8 +29,7 @@ std::optional<std::span<const uint8_t>> PrimarySignaturePayload(std::span<const 
     }
     const size_t padded =
         (static_cast<size_t>(length) + kEntryAlignment - 1) / kEntryAlignment * kEntryAlignment;
-    if (padded > remaining)
-      break;  // the last entry may stop short of its padding
+    if (padded > remaining) break;  // the last entry may stop short of its padding
     position += padded;
   }
   return primary;

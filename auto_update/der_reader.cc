@@ -12,8 +12,7 @@ constexpr size_t kMaxLengthBytes = 4;
 }  // namespace
 
 std::optional<DerElement> DerReader::Next() {
-  if (rest_.size() < 2 || (rest_[0] & kHighTagNumber) == kHighTagNumber)
-    return std::nullopt;
+  if (rest_.size() < 2 || (rest_[0] & kHighTagNumber) == kHighTagNumber) return std::nullopt;
   const uint8_t tag = rest_[0];
   size_t length = rest_[1];
   size_t header = 2;
@@ -23,26 +22,22 @@ std::optional<DerElement> DerReader::Next() {
       return std::nullopt;  // indefinite or oversized
     }
     length = 0;
-    for (size_t i = 0; i < length_bytes; ++i)
-      length = (length << 8) | rest_[2 + i];
+    for (size_t i = 0; i < length_bytes; ++i) length = (length << 8) | rest_[2 + i];
     header += length_bytes;
   }
-  if (length > rest_.size() - header)
-    return std::nullopt;
+  if (length > rest_.size() - header) return std::nullopt;
   DerElement element{tag, rest_.subspan(header, length)};
   rest_ = rest_.subspan(header + length);
   return element;
 }
 
 std::optional<DerElement> DerReader::Next(uint8_t tag) {
-  if (rest_.empty() || rest_[0] != tag)
-    return std::nullopt;
+  if (rest_.empty() || rest_[0] != tag) return std::nullopt;
   return Next();
 }
 
 void DerReader::SkipOptional(uint8_t tag) {
-  if (!rest_.empty() && rest_[0] == tag)
-    Next();
+  if (!rest_.empty() && rest_[0] == tag) Next();
 }
 
 }  // namespace updater

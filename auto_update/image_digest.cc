@@ -37,15 +37,13 @@ ImageDigest& ImageDigest::operator=(ImageDigest&&) noexcept = default;
 ImageDigest::~ImageDigest() = default;
 
 void ImageDigest::Update(std::span<const uint8_t> bytes) {
-  if (ok_)
-    ok_ = EVP_DigestUpdate(context_->md.get(), bytes.data(), bytes.size());
+  if (ok_) ok_ = EVP_DigestUpdate(context_->md.get(), bytes.data(), bytes.size());
 }
 
 std::vector<uint8_t> ImageDigest::Finish() {
   std::vector<uint8_t> digest(EVP_MAX_MD_SIZE);
   unsigned int size = 0;
-  if (!ok_ || !EVP_DigestFinal_ex(context_->md.get(), digest.data(), &size))
-    return {};
+  if (!ok_ || !EVP_DigestFinal_ex(context_->md.get(), digest.data(), &size)) return {};
   ok_ = false;
   digest.resize(size);
   return digest;

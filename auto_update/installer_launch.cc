@@ -90,8 +90,8 @@ UpdateResult RunInstaller(const FsPath& download_path) {
   command_line.AddSwitch("kr-auto-update", u"");
   if (!LaunchAndWait(command_line).IsValid()) {
     const int error = errno;
-    UPDATER_LOG_AT(365, ERROR) << kLogPrefix << "installer failed  to start last error="
-                               << std::hex << error;
+    UPDATER_LOG_AT(365, ERROR) << kLogPrefix << "installer failed  to start last error=" << std::hex
+                               << error;
     return kBrowserInstallerStartFailed;
   }
   return kResultInstalled;
@@ -111,8 +111,9 @@ UpdateResult SwapPortableFiles(const FsPath& download_path,
   command_line.AddArgument("-d\"" + UTF16ToUTF8(extract_dir.value()) + "\"");
   if (!LaunchAndWait(command_line).IsValid()) {
     const int error = errno;
-    UPDATER_LOG_AT(292, ERROR) << kLogPrefix << "portable installer failed  to start last error="
-                               << std::hex << error;
+    UPDATER_LOG_AT(292, ERROR) << kLogPrefix
+                               << "portable installer failed  to start last error=" << std::hex
+                               << error;
     return kBrowserPackageStartFailed;
   }
 

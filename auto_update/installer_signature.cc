@@ -32,12 +32,10 @@ bool DigestRanges(const ReadOnlyFile& file,
       offset += in_head;
     }
     while (offset < range.end()) {
-      if (buffer.empty())
-        buffer.resize(kReadChunkSize);
+      if (buffer.empty()) buffer.resize(kReadChunkSize);
       const size_t chunk = std::min<uint64_t>(range.end() - offset, buffer.size());
       const std::span<uint8_t> piece(buffer.data(), chunk);
-      if (!file.ReadAt(offset, piece))
-        return false;
+      if (!file.ReadAt(offset, piece)) return false;
       digest.Update(piece);
       offset += chunk;
     }
@@ -49,18 +47,14 @@ bool DigestRanges(const ReadOnlyFile& file,
 
 SignatureStatus CheckInstallerSignature(const FsPath& path, const TrustAnchors& anchors) {
   const std::optional<ReadOnlyFile> file = ReadOnlyFile::Open(path);
-  if (!file)
-    return SignatureStatus::kUnreadableFile;
+  if (!file) return SignatureStatus::kUnreadableFile;
   const uint64_t file_size = file->size();
 
   std::vector<uint8_t> head(std::min<uint64_t>(file_size, kPeHeadLimit));
-  if (!file->ReadAt(0, head))
-    return SignatureStatus::kUnreadableFile;
+  if (!file->ReadAt(0, head)) return SignatureStatus::kUnreadableFile;
   const std::optional<PeImageLayout> layout = ParsePeImageLayout(head, file_size);
-  if (!layout)
-    return SignatureStatus::kNotPeImage;
-  if (!layout->IsSigned())
-    return SignatureStatus::kUnsigned;
+  if (!layout) return SignatureStatus::kNotPeImage;
+  if (!layout->IsSigned()) return SignatureStatus::kUnsigned;
   if (layout->certificate_table.size > kMaxCertificateTableSize) {
     return SignatureStatus::kMalformedSignature;
   }
@@ -70,19 +64,16 @@ SignatureStatus CheckInstallerSignature(const FsPath& path, const TrustAnchors& 
     return SignatureStatus::kUnreadableFile;
   }
   const std::optional<std::span<const uint8_t>> payload = PrimarySignaturePayload(table);
-  if (!payload)
-    return SignatureStatus::kMalformedSignature;
+  if (!payload) return SignatureStatus::kMalformedSignature;
   const SignedDataCheck signed_data = CheckSignedData(*payload, anchors);
-  if (!IsTrusted(signed_data.status))
-    return signed_data.status;
+  if (!IsTrusted(signed_data.status)) return signed_data.status;
 
   // The costly part comes last, once the signature is known to be worth it.
   ImageDigest digest(signed_data.algorithm);
   if (!DigestRanges(*file, head, AuthenticodeHashedRanges(*layout, file_size), digest)) {
     return SignatureStatus::kUnreadableFile;
   }
-  if (digest.Finish() != signed_data.image_digest)
-    return SignatureStatus::kImageDigestMismatch;
+  if (digest.Finish() != signed_data.image_digest) return SignatureStatus::kImageDigestMismatch;
   return signed_data.status;
 }
 

@@ -1,5 +1,5 @@
-#include "base/build_config.h"
 #include "auto_update/installer_signature.h"
+#include "base/build_config.h"
 
 namespace updater {
 

@@ -8,8 +8,7 @@ namespace updater {
 
 std::u16string MakeKernelObjectPrefix(std::u16string_view path, char16_t separator) {
   std::u16string prefix(path);
-  for (char16_t& c : prefix)
-    c = c == separator ? u'!' : ToLowerASCII(c);
+  for (char16_t& c : prefix) c = c == separator ? u'!' : ToLowerASCII(c);
   return prefix;
 }
 

@@ -16,8 +16,7 @@ constexpr std::array<std::string_view, kLanguageCount - 1> kLanguageTags = {
 
 int LanguageIndexFromTag(std::string_view tag) {
   for (size_t i = 0; i < kLanguageTags.size(); ++i) {
-    if (EqualsCaseInsensitiveASCII(tag, kLanguageTags[i]))
-      return static_cast<int>(i) + 1;
+    if (EqualsCaseInsensitiveASCII(tag, kLanguageTags[i])) return static_cast<int>(i) + 1;
   }
   return kLanguageEnglish;
 }

@@ -23,10 +23,8 @@ struct OptionalHeaderForm {
 };
 
 std::optional<OptionalHeaderForm> FormOf(uint16_t magic) {
-  if (magic == kPe32Magic)
-    return OptionalHeaderForm{92, 96};
-  if (magic == kPe32PlusMagic)
-    return OptionalHeaderForm{108, 112};
+  if (magic == kPe32Magic) return OptionalHeaderForm{92, 96};
+  if (magic == kPe32PlusMagic) return OptionalHeaderForm{108, 112};
   return std::nullopt;
 }
 
@@ -68,8 +66,7 @@ std::optional<PeImageLayout> ParsePeImageLayout(std::span<const uint8_t> head, u
   layout.security_entry_offset = optional_header + security_entry;
   const uint32_t table_offset = ReadLittleEndian32(head, layout.security_entry_offset);
   const uint32_t table_size = ReadLittleEndian32(head, layout.security_entry_offset + 4);
-  if (table_size == 0)
-    return layout;
+  if (table_size == 0) return layout;
   if (table_offset < layout.security_entry_offset + kDirectoryEntrySize ||
       table_offset > file_size || table_size > file_size - table_offset) {
     return std::nullopt;
@@ -84,8 +81,7 @@ std::vector<FileRange> AuthenticodeHashedRanges(const PeImageLayout& layout, uin
   const uint64_t after_security_entry = layout.security_entry_offset + kDirectoryEntrySize;
   std::vector<FileRange> ranges;
   auto add = [&ranges](uint64_t begin, uint64_t end) {
-    if (end > begin)
-      ranges.push_back({begin, end - begin});
+    if (end > begin) ranges.push_back({begin, end - begin});
   };
   add(0, layout.checksum_offset);
   add(layout.checksum_offset + 4, layout.security_entry_offset);

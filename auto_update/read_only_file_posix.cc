@@ -14,12 +14,10 @@
 namespace updater {
 
 std::optional<ReadOnlyFile> ReadOnlyFile::Open(const FsPath& path) {
-  if (path.empty())
-    return std::nullopt;
+  if (path.empty()) return std::nullopt;
   const std::string native = UTF16ToUTF8(path.value());
   const int descriptor = open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (descriptor < 0)
-    return std::nullopt;
+  if (descriptor < 0) return std::nullopt;
   struct stat status {};
   if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0) {
     close(descriptor);
@@ -39,19 +37,15 @@ ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
 }
 
 ReadOnlyFile::~ReadOnlyFile() {
-  if (descriptor_ >= 0)
-    close(descriptor_);
+  if (descriptor_ >= 0) close(descriptor_);
 }
 
 bool ReadOnlyFile::ReadAt(uint64_t offset, std::span<uint8_t> out) const {
   while (!out.empty()) {
-    if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max()))
-      return false;
+    if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return false;
     const ssize_t got = pread(descriptor_, out.data(), out.size(), static_cast<off_t>(offset));
-    if (got < 0 && errno == EINTR)
-      continue;
-    if (got <= 0)
-      return false;
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
     out = out.subspan(static_cast<size_t>(got));
     offset += static_cast<uint64_t>(got);
   }

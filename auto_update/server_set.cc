@@ -20,8 +20,7 @@ const std::array<ServerSet, 2> kServerSets = {
 
 ServerSet MakeServerSet(std::u16string_view site_root_url) {
   std::u16string root(site_root_url);
-  while (!root.empty() && root.back() == u'/')
-    root.pop_back();
+  while (!root.empty() && root.back() == u'/') root.pop_back();
   return ServerSet{root, root + std::u16string(kUpdateScriptPath),
                    root + std::u16string(kFlashScriptPath)};
 }

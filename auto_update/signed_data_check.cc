@@ -44,12 +44,10 @@ struct ErrorQueueGuard {
 };
 
 Pkcs7Ptr ParsePadded(std::span<const uint8_t> payload) {
-  if (payload.size() > LONG_MAX)
-    return nullptr;
+  if (payload.size() > LONG_MAX) return nullptr;
   const unsigned char* cursor = payload.data();
   Pkcs7Ptr p7(d2i_PKCS7(nullptr, &cursor, static_cast<long>(payload.size())));
-  if (!p7)
-    return nullptr;
+  if (!p7) return nullptr;
   const std::span<const uint8_t> padding = payload.subspan(cursor - payload.data());
   if (padding.size() > kMaxPadding || !std::ranges::all_of(padding, [](uint8_t b) { return !b; })) {
     return nullptr;
@@ -67,21 +65,17 @@ bool IsObject(const ASN1_OBJECT* object, std::string_view dotted) {
 // The DER of the SpcIndirectDataContent, or nothing when the SignedData holds
 // other content.
 std::optional<std::span<const uint8_t>> IndirectDataOf(const PKCS7* p7) {
-  if (!PKCS7_type_is_signed(p7) || !p7->d.sign || !p7->d.sign->contents)
-    return std::nullopt;
+  if (!PKCS7_type_is_signed(p7) || !p7->d.sign || !p7->d.sign->contents) return std::nullopt;
   const PKCS7* contents = p7->d.sign->contents;
-  if (!contents->type || !IsObject(contents->type, kSpcIndirectDataOid))
-    return std::nullopt;
+  if (!contents->type || !IsObject(contents->type, kSpcIndirectDataOid)) return std::nullopt;
   const ASN1_TYPE* value = contents->d.other;
-  if (!value || value->type != V_ASN1_SEQUENCE || !value->value.sequence)
-    return std::nullopt;
+  if (!value || value->type != V_ASN1_SEQUENCE || !value->value.sequence) return std::nullopt;
   const ASN1_STRING* sequence = value->value.sequence;
   return std::span<const uint8_t>(sequence->data, static_cast<size_t>(sequence->length));
 }
 
 bool IsKnownDigest(const X509_ALGOR* algorithm) {
-  if (!algorithm)
-    return false;
+  if (!algorithm) return false;
   const int nid = OBJ_obj2nid(algorithm->algorithm);
   return nid == NID_sha1 || nid == NID_sha256 || nid == NID_sha384 || nid == NID_sha512;
 }
@@ -146,8 +140,7 @@ SignatureStatus CheckChain(PKCS7* p7, X509* signer, const TrustAnchors& anchors)
   }
   X509_STORE_CTX_set_verify_cb(context.get(), ToleratingValidityPeriod);
   X509_STORE_CTX_set_app_data(context.get(), &outside_validity);
-  if (X509_verify_cert(context.get()) != 1)
-    return SignatureStatus::kUntrustedChain;
+  if (X509_verify_cert(context.get()) != 1) return SignatureStatus::kUntrustedChain;
 
   STACK_OF(X509)* chain = X509_STORE_CTX_get0_chain(context.get());
   for (int i = 0; i < sk_X509_num(chain); ++i) {
@@ -168,12 +161,10 @@ SignedDataCheck CheckSignedData(std::span<const uint8_t> payload, const TrustAnc
       p7 ? IndirectDataOf(p7.get()) : std::nullopt;
   const std::optional<SpcIndirectData> content =
       indirect_data ? ParseSpcIndirectData(*indirect_data) : std::nullopt;
-  if (!content || !AuthenticodeSignerOf(p7.get()))
-    return check;  // malformed
+  if (!content || !AuthenticodeSignerOf(p7.get())) return check;  // malformed
 
   SignerStackPtr signers(PKCS7_get0_signers(p7.get(), nullptr, 0));
-  if (!signers || sk_X509_num(signers.get()) != 1)
-    return check;
+  if (!signers || sk_X509_num(signers.get()) != 1) return check;
   if (!SignerSignatureIsValid(p7.get(), content->signed_content)) {
     check.status = SignatureStatus::kBadSignerSignature;
     return check;

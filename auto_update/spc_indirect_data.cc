@@ -31,8 +31,7 @@ bool SameBytes(std::span<const uint8_t> a, std::span<const uint8_t> b) {
 
 std::optional<DigestAlgorithm> AlgorithmOf(std::span<const uint8_t> oid) {
   for (const KnownDigest& known : kKnownDigests) {
-    if (SameBytes(oid, std::span(known.oid).first(known.oid_size)))
-      return known.algorithm;
+    if (SameBytes(oid, std::span(known.oid).first(known.oid_size))) return known.algorithm;
   }
   return std::nullopt;
 }
@@ -46,11 +45,9 @@ bool IsPeImageData(std::span<const uint8_t> attribute) {
 std::optional<DigestAlgorithm> ParseAlgorithmIdentifier(std::span<const uint8_t> identifier) {
   DerReader reader(identifier);
   const std::optional<DerElement> oid = reader.Next(kDerObjectIdentifier);
-  if (!oid)
-    return std::nullopt;
+  if (!oid) return std::nullopt;
   reader.SkipOptional(kDerNull);
-  if (!reader.AtEnd())
-    return std::nullopt;
+  if (!reader.AtEnd()) return std::nullopt;
   return AlgorithmOf(oid->value);
 }
 
@@ -59,8 +56,7 @@ std::optional<DigestAlgorithm> ParseAlgorithmIdentifier(std::span<const uint8_t>
 std::optional<SpcIndirectData> ParseSpcIndirectData(std::span<const uint8_t> der) {
   DerReader outer(der);
   const std::optional<DerElement> content = outer.Next(kDerSequence);
-  if (!content || !outer.AtEnd())
-    return std::nullopt;
+  if (!content || !outer.AtEnd()) return std::nullopt;
 
   DerReader fields(content->value);
   const std::optional<DerElement> data = fields.Next(kDerSequence);
@@ -72,11 +68,9 @@ std::optional<SpcIndirectData> ParseSpcIndirectData(std::span<const uint8_t> der
   DerReader digest_fields(digest_info->value);
   const std::optional<DerElement> identifier = digest_fields.Next(kDerSequence);
   const std::optional<DerElement> digest = digest_fields.Next(kDerOctetString);
-  if (!identifier || !digest || !digest_fields.AtEnd())
-    return std::nullopt;
+  if (!identifier || !digest || !digest_fields.AtEnd()) return std::nullopt;
   const std::optional<DigestAlgorithm> algorithm = ParseAlgorithmIdentifier(identifier->value);
-  if (!algorithm || digest->value.size() != DigestSize(*algorithm))
-    return std::nullopt;
+  if (!algorithm || digest->value.size() != DigestSize(*algorithm)) return std::nullopt;
   return SpcIndirectData{*algorithm, digest->value, content->value};
 }
 

@@ -16,8 +16,7 @@ TrustAnchors TrustAnchors::FromPem(std::string_view pem) {
   BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
   while (bio && anchors.store()) {
     X509* certificate = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
-    if (!certificate)
-      break;
+    if (!certificate) break;
     X509_STORE_add_cert(anchors.store(), certificate);  // takes its own reference
     X509_free(certificate);
   }

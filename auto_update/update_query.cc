@@ -15,8 +15,7 @@ std::u16string BuildBrowserQueryUrl(const ParsedCommandLine& command_line, int s
   std::u16string url = GetServerSet(set_index).update_script_url;
   url += kQueryStart;
   for (const auto& [name, value] : command_line.Switches()) {
-    if (name == kRealExePathSwitch)
-      continue;
+    if (name == kRealExePathSwitch) continue;
     url += u'&';
     url += ASCIIToUTF16(name);
     if (!value.empty()) {
@@ -34,21 +33,16 @@ std::u16string BuildFlashQueryUrl(const ParsedCommandLine& command_line,
   url += kQueryStart;
   url += u"&pepper-version=";
   url += command_line.GetValue("pepper-version");
-  if (command_line.IsPresent("64bit"))
-    url += u"&64bit";
-  if (interactive)
-    url += u"&kr-check-update";
+  if (command_line.IsPresent("64bit")) url += u"&64bit";
+  if (interactive) url += u"&kr-check-update";
   return url;
 }
 
 OfferVerdict EvaluateOffer(const UpdateOffer& offer, const Version& current_version) {
-  if (offer.offered_version.empty())
-    return OfferVerdict::kNothingToInstall;
+  if (offer.offered_version.empty()) return OfferVerdict::kNothingToInstall;
   const Version offered = ParseVersion(UTF16ToUTF8(offer.offered_version));
-  if (current_version.CompareTo(offered) >= 0)
-    return OfferVerdict::kNothingToInstall;
-  if (offer.download_url.empty())
-    return OfferVerdict::kNoLocation;
+  if (current_version.CompareTo(offered) >= 0) return OfferVerdict::kNothingToInstall;
+  if (offer.download_url.empty()) return OfferVerdict::kNoLocation;
   return OfferVerdict::kInstall;
 }
 

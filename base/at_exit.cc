@@ -23,8 +23,7 @@ AtExitManager::~AtExitManager() {
 }
 
 bool AtExitManager::RegisterCallback(std::function<void()> callback) {
-  if (g_top_manager == nullptr)
-    return false;
+  if (g_top_manager == nullptr) return false;
   g_top_manager->callbacks_.push_back(std::move(callback));
   return true;
 }

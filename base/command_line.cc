@@ -18,8 +18,7 @@ constexpr char16_t kSwitchValueSeparator = u'=';
 // The length of the prefix `text` starts with, 0 for none.
 size_t SwitchPrefixLength(std::u16string_view text) {
   for (std::u16string_view prefix : kSwitchPrefixes) {
-    if (text.starts_with(prefix))
-      return prefix.size();
+    if (text.starts_with(prefix)) return prefix.size();
   }
   return 0;
 }
@@ -36,8 +35,7 @@ struct SwitchParts {
 // Splits `item` when it is a switch: a prefix followed by something.
 bool ParseSwitch(std::u16string_view item, SwitchParts& parts) {
   const size_t prefix_length = SwitchPrefixLength(item);
-  if (prefix_length == 0 || prefix_length == item.size())
-    return false;
+  if (prefix_length == 0 || prefix_length == item.size()) return false;
   const size_t separator = item.find(kSwitchValueSeparator);
   parts.name = item.substr(0, separator);
   parts.value =
@@ -48,8 +46,7 @@ bool ParseSwitch(std::u16string_view item, SwitchParts& parts) {
 // Switch names are narrow: each character keeps its low 8 bits.
 std::string NarrowSwitchName(std::u16string_view name) {
   std::string narrow(name.size(), '\0');
-  for (size_t i = 0; i < name.size(); ++i)
-    narrow[i] = static_cast<char>(name[i] & 0xFF);
+  for (size_t i = 0; i < name.size(); ++i) narrow[i] = static_cast<char>(name[i] & 0xFF);
   return narrow;
 }
 
@@ -68,21 +65,18 @@ ParsedCommandLine ParsedCommandLine::FromArguments(const std::vector<std::u16str
   // An argument list that is nothing but white space is an empty command
   // string, as a trimmed Windows command line would be.
   for (const std::u16string& argument : arguments) {
-    if (!TrimWhitespace(argument).empty())
-      return FromItems(arguments);
+    if (!TrimWhitespace(argument).empty()) return FromItems(arguments);
   }
   return ParsedCommandLine(u"");
 }
 
 ParsedCommandLine ParsedCommandLine::FromItems(const std::vector<std::u16string>& items) {
-  if (items.empty())
-    return ParsedCommandLine(u"");
+  if (items.empty()) return ParsedCommandLine(u"");
   ParsedCommandLine command_line(items.front());
   bool parse_switches = true;
   for (size_t i = 1; i < items.size(); ++i) {
     const std::u16string_view item = TrimWhitespace(items[i]);
-    if (item == kSwitchTerminator)
-      parse_switches = false;
+    if (item == kSwitchTerminator) parse_switches = false;
     SwitchParts parts;
     if (parse_switches && ParseSwitch(item, parts)) {
       command_line.AddSwitch(NarrowSwitchName(parts.name), parts.value);
@@ -104,8 +98,7 @@ std::u16string ParsedCommandLine::GetValue(std::string_view name) const {
 
 std::string ParsedCommandLine::GetAsciiValue(std::string_view name) const {
   const std::u16string value = GetValue(name);
-  if (!IsStringASCII(value))
-    return std::string();
+  if (!IsStringASCII(value)) return std::string();
   return std::string(value.begin(), value.end());
 }
 
@@ -119,8 +112,7 @@ void ParsedCommandLine::AddSwitch(std::string_view name, std::u16string_view val
   switches_.insert_or_assign(lowered.substr(prefix_length), std::u16string(value));
 
   std::u16string item;
-  if (prefix_length == 0)
-    item = kDefaultSwitchPrefix;
+  if (prefix_length == 0) item = kDefaultSwitchPrefix;
   item += ASCIIToUTF16(lowered);
   if (!value.empty()) {
     item += kSwitchValueSeparator;
@@ -144,8 +136,7 @@ std::u16string ParsedCommandLine::ToCommandString() const {
   for (size_t i = 1; i < items_.size(); ++i) {
     const std::u16string& item = items_[i];
     command += u' ';
-    if (item == kSwitchTerminator)
-      parse_switches = false;
+    if (item == kSwitchTerminator) parse_switches = false;
     SwitchParts parts;
     if (parse_switches && ParseSwitch(item, parts)) {
       command += parts.name;
@@ -162,8 +153,7 @@ std::u16string ParsedCommandLine::ToCommandString() const {
 
 std::u16string QuoteArgument(std::u16string_view text) {
   // A tab separates items just as a blank does, so it needs quoting too.
-  if (text.find_first_of(u" \t\\\"") == std::u16string_view::npos)
-    return std::u16string(text);
+  if (text.find_first_of(u" \t\\\"") == std::u16string_view::npos) return std::u16string(text);
   std::u16string quoted = u"\"";
   size_t backslashes = 0;
   for (const char16_t c : text) {

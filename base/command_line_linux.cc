@@ -16,8 +16,7 @@ std::vector<std::u16string> CurrentProcessArguments() {
   size_t start = 0;
   while (start < raw.size()) {
     size_t end = raw.find('\0', start);
-    if (end == std::string::npos)
-      end = raw.size();
+    if (end == std::string::npos) end = raw.size();
     arguments.push_back(UTF8ToUTF16(std::string_view(raw).substr(start, end - start)));
     start = end + 1;
   }

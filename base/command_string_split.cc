@@ -13,13 +13,10 @@ std::u16string TakeProgram(std::u16string_view command, size_t& pos) {
   std::u16string program;
   if (command[pos] == u'"') {
     ++pos;
-    while (pos < command.size() && command[pos] != u'"')
-      program.push_back(command[pos++]);
-    if (pos < command.size())
-      ++pos;  // the closing quotation mark
+    while (pos < command.size() && command[pos] != u'"') program.push_back(command[pos++]);
+    if (pos < command.size()) ++pos;  // the closing quotation mark
   } else {
-    while (pos < command.size() && !IsSeparator(command[pos]))
-      program.push_back(command[pos++]);
+    while (pos < command.size() && !IsSeparator(command[pos])) program.push_back(command[pos++]);
   }
   return program;
 }
@@ -34,8 +31,7 @@ std::u16string TakeItem(std::u16string_view command, size_t& pos) {
   size_t backslashes = 0;
   while (pos < command.size()) {
     const char16_t c = command[pos];
-    if (quotes == 0 && IsSeparator(c))
-      break;
+    if (quotes == 0 && IsSeparator(c)) break;
     ++pos;
     if (c == u'\\') {
       ++backslashes;
@@ -61,8 +57,7 @@ std::u16string TakeItem(std::u16string_view command, size_t& pos) {
         quotes = 0;
       }
     }
-    if (quotes == 2)
-      quotes = 0;
+    if (quotes == 2) quotes = 0;
   }
   return item;
 }
@@ -71,15 +66,12 @@ std::u16string TakeItem(std::u16string_view command, size_t& pos) {
 
 std::vector<std::u16string> SplitCommandString(std::u16string_view command) {
   std::vector<std::u16string> items;
-  if (command.empty())
-    return items;
+  if (command.empty()) return items;
   size_t pos = 0;
   items.push_back(TakeProgram(command, pos));
   while (true) {
-    while (pos < command.size() && IsSeparator(command[pos]))
-      ++pos;
-    if (pos == command.size())
-      break;
+    while (pos < command.size() && IsSeparator(command[pos])) ++pos;
+    if (pos == command.size()) break;
     items.push_back(TakeItem(command, pos));
   }
   return items;

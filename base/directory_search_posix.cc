@@ -28,11 +28,9 @@ bool DirectorySearch::Open(const FsPath& directory,
                            WalkEntry& entry) {
   Close();
   std::string native;
-  if (!posix::ToNativePath(directory, native))
-    return false;
+  if (!posix::ToNativePath(directory, native)) return false;
   DIR* opened = opendir(native.c_str());
-  if (opened == nullptr)
-    return false;
+  if (opened == nullptr) return false;
   state_ = std::make_unique<State>(State{opened, std::u16string(pattern)});
   return Next(entry);
 }
@@ -40,18 +38,14 @@ bool DirectorySearch::Open(const FsPath& directory,
 bool DirectorySearch::Next(WalkEntry& entry) {
   while (state_ != nullptr) {
     const dirent* record = readdir(state_->directory);
-    if (record == nullptr)
-      break;
+    if (record == nullptr) break;
     std::u16string name = UTF8ToUTF16(record->d_name);
     // A name without a UTF-16 form could not be named again; leaving it out
     // keeps every operation on the entry it was given.
-    if (UTF16ToUTF8(name) != record->d_name)
-      continue;
-    if (!MatchesWildcard(name, state_->pattern))
-      continue;
+    if (UTF16ToUTF8(name) != record->d_name) continue;
+    if (!MatchesWildcard(name, state_->pattern)) continue;
     const FileAttributes attributes = posix::AttributesAt(dirfd(state_->directory), record->d_name);
-    if (attributes == kInvalidFileAttributes)
-      continue;  // gone meanwhile
+    if (attributes == kInvalidFileAttributes) continue;  // gone meanwhile
     entry.attributes = attributes;
     entry.name = std::move(name);
     return true;
@@ -61,8 +55,7 @@ bool DirectorySearch::Next(WalkEntry& entry) {
 }
 
 void DirectorySearch::Close() {
-  if (state_ == nullptr)
-    return;
+  if (state_ == nullptr) return;
   closedir(state_->directory);
   state_.reset();
 }

@@ -25,8 +25,7 @@ DirectoryWalker::DirectoryWalker(const FsPath& directory,
     : recursive_(recursive), types_(types), pattern_(pattern), pending_{directory} {}
 
 bool DirectoryWalker::ReadEntry() {
-  if (has_entry_)
-    return search_.Next(entry_);
+  if (has_entry_) return search_.Next(entry_);
   root_ = std::move(pending_.back());
   pending_.pop_back();
   return search_.Open(root_, pattern_.empty() ? kMatchAll : std::u16string_view(pattern_),
@@ -40,16 +39,12 @@ FsPath DirectoryWalker::Next() {
       pattern_.clear();  // the pattern selects in the starting directory only
       continue;
     }
-    if (entry_.name == kCurrentEntry)
-      continue;
-    if (entry_.name == kParentEntry && (types_ & kWalkIncludeDotDot) == 0)
-      continue;
+    if (entry_.name == kCurrentEntry) continue;
+    if (entry_.name == kParentEntry && (types_ & kWalkIncludeDotDot) == 0) continue;
     FsPath path = JoinPath(root_, entry_.name);
     if (entry_.IsDirectory()) {
-      if (recursive_ && !entry_.IsReparsePoint())
-        pending_.push_back(path);
-      if ((types_ & kWalkDirectories) != 0)
-        return path;
+      if (recursive_ && !entry_.IsReparsePoint()) pending_.push_back(path);
+      if ((types_ & kWalkDirectories) != 0) return path;
     } else if ((types_ & kWalkFiles) != 0) {
       return path;
     }

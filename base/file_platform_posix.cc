@@ -31,8 +31,7 @@ bool WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     const ssize_t written = write(fd, data, size);
     if (written < 0) {
-      if (errno == EINTR)
-        continue;
+      if (errno == EINTR) continue;
       return false;
     }
     data += written;
@@ -45,15 +44,12 @@ bool CopyContents(int from_fd, int to_fd) {
   std::vector<char> buffer(kCopyChunkBytes);
   for (;;) {
     const ssize_t got = read(from_fd, buffer.data(), buffer.size());
-    if (got == 0)
-      return true;
+    if (got == 0) return true;
     if (got < 0) {
-      if (errno == EINTR)
-        continue;
+      if (errno == EINTR) continue;
       return false;
     }
-    if (!WriteAll(to_fd, buffer.data(), static_cast<size_t>(got)))
-      return false;
+    if (!WriteAll(to_fd, buffer.data(), static_cast<size_t>(got))) return false;
   }
 }
 
@@ -75,19 +71,16 @@ std::string CopyTemplateBeside(const std::string& to) {
 bool CopyNativeFile(const std::string& from, const std::string& to) {
   // Not blocking, so that a named pipe is refused instead of waited on.
   ScopedFd source(open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!source.IsValid())
-    return false;
+  if (!source.IsValid()) return false;
   struct stat status;
-  if (fstat(source.get(), &status) != 0)
-    return false;
+  if (fstat(source.get(), &status) != 0) return false;
   if (!S_ISREG(status.st_mode)) {
     errno = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
     return false;
   }
   std::string temporary = CopyTemplateBeside(to);
   ScopedFd target(mkostemp(temporary.data(), O_CLOEXEC));
-  if (!target.IsValid())
-    return false;
+  if (!target.IsValid()) return false;
   if (CopyOpenFile(source.get(), status, target.get()) && target.Close() &&
       rename(temporary.c_str(), to.c_str()) == 0) {
     return true;
@@ -102,10 +95,8 @@ bool CopyNativeFile(const std::string& from, const std::string& to) {
 // Never replaces anything; falls back to a plain rename on file systems that
 // cannot promise that.
 int RenameWithoutReplacing(const std::string& from, const std::string& to) {
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-    return 0;
-  if (errno != EINVAL && errno != ENOSYS)
-    return -1;
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
   return rename(from.c_str(), to.c_str());
 }
 
@@ -113,23 +104,19 @@ int RenameWithoutReplacing(const std::string& from, const std::string& to) {
 
 FileAttributes GetAttributes(const FsPath& path) {
   std::string native;
-  if (!ToNativePath(path, native))
-    return kInvalidFileAttributes;
+  if (!ToNativePath(path, native)) return kInvalidFileAttributes;
   const FileAttributes attributes = posix::AttributesAt(AT_FDCWD, native.c_str());
   // "name/" names a directory or nothing, as the system itself reads it.
   const bool names_directory = native.size() < path.size();
-  if (names_directory && (attributes & kFileAttributeDirectory) == 0)
-    return kInvalidFileAttributes;
+  if (names_directory && (attributes & kFileAttributeDirectory) == 0) return kInvalidFileAttributes;
   return attributes;
 }
 
 bool ClearReadOnly(const FsPath& path) {
   std::string native;
   struct stat status;
-  if (!ToNativePath(path, native) || lstat(native.c_str(), &status) != 0)
-    return false;
-  if (S_ISLNK(status.st_mode))
-    return true;  // a link has no bits of its own
+  if (!ToNativePath(path, native) || lstat(native.c_str(), &status) != 0) return false;
+  if (S_ISLNK(status.st_mode)) return true;  // a link has no bits of its own
   return chmod(native.c_str(), (status.st_mode & 07777) | S_IWUSR) == 0;
 }
 
@@ -141,10 +128,8 @@ bool DeleteFile(const FsPath& path) {
 bool RemoveDirectory(const FsPath& path) {
   std::string native;
   struct stat status;
-  if (!ToNativePath(path, native) || lstat(native.c_str(), &status) != 0)
-    return false;
-  if (S_ISLNK(status.st_mode))
-    return unlink(native.c_str()) == 0;
+  if (!ToNativePath(path, native) || lstat(native.c_str(), &status) != 0) return false;
+  if (S_ISLNK(status.st_mode)) return unlink(native.c_str()) == 0;
   return rmdir(native.c_str()) == 0;
 }
 
@@ -175,23 +160,19 @@ bool MovePath(const FsPath& from, const FsPath& to) {
   const int renamed = target == kInvalidFileAttributes
                           ? RenameWithoutReplacing(native_from, native_to)
                           : rename(native_from.c_str(), native_to.c_str());
-  if (renamed == 0)
-    return true;
-  if (errno != EXDEV || IsNativeDirectory(native_from))
-    return false;
+  if (renamed == 0) return true;
+  if (errno != EXDEV || IsNativeDirectory(native_from)) return false;
   // Another volume: the file is copied whole before the original goes.
   return CopyNativeFile(native_from, native_to) && unlink(native_from.c_str()) == 0;
 }
 
 FsPath FullPath(const FsPath& path) {
   std::string native;
-  if (!ToNativePath(path, native))
-    return FsPath();
+  if (!ToNativePath(path, native)) return FsPath();
   std::string text;
   if (native.empty() || native.front() != '/') {
     char directory[PATH_MAX];
-    if (getcwd(directory, sizeof(directory)) == nullptr)
-      return FsPath();
+    if (getcwd(directory, sizeof(directory)) == nullptr) return FsPath();
     text = directory;
     text += '/';
   }
@@ -202,26 +183,21 @@ FsPath FullPath(const FsPath& path) {
   size_t begin = 0;
   while (begin <= text.size()) {
     size_t end = text.find('/', begin);
-    if (end == std::string::npos)
-      end = text.size();
+    if (end == std::string::npos) end = text.size();
     const std::string component = text.substr(begin, end - begin);
     if (component == "..") {
-      if (!components.empty())
-        components.pop_back();
+      if (!components.empty()) components.pop_back();
     } else if (!component.empty() && component != ".") {
       components.push_back(component);
     }
     begin = end + 1;
   }
   std::string full;
-  for (const std::string& component : components)
-    full += "/" + component;
+  for (const std::string& component : components) full += "/" + component;
   const bool trailing_separator = !path.empty() && path.value().back() == u'/';
-  if (full.empty() || trailing_separator)
-    full += '/';
+  if (full.empty() || trailing_separator) full += '/';
   const std::u16string wide = UTF8ToUTF16(full);
-  if (wide.size() >= kMaxPathChars)
-    return FsPath();
+  if (wide.size() >= kMaxPathChars) return FsPath();
   return FsPath(wide);
 }
 

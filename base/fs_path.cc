@@ -18,8 +18,7 @@ bool HasDriveLetter(std::u16string_view text, const PathRules& rules) {
 bool PathsEqual(const FsPath& a, const FsPath& b, const PathRules& rules) {
   const std::u16string_view x = a.value();
   const std::u16string_view y = b.value();
-  if (x.size() != y.size())
-    return false;
+  if (x.size() != y.size()) return false;
   if (HasDriveLetter(x, rules) && HasDriveLetter(y, rules)) {
     return ToLowerASCII(x[0]) == ToLowerASCII(y[0]) && x.substr(1) == y.substr(1);
   }

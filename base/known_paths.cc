@@ -34,8 +34,7 @@ bool GetKnownPath(KnownPathKey key, FsPath& out) {
 
 bool GetTempDirectory(FsPath& out) {
   const FsPath reported(ReadPlatformTempPath());
-  if (reported.empty() || reported.size() >= kMaxPathChars)
-    return false;
+  if (reported.empty() || reported.size() >= kMaxPathChars) return false;
   out = TrimTrailingSeparators(reported);
   return true;
 }

@@ -10,8 +10,7 @@ namespace updater {
 namespace {
 
 std::string SeverityName(LogSeverity severity) {
-  if (severity < 0)
-    return "VERBOSE" + std::to_string(-severity);
+  if (severity < 0) return "VERBOSE" + std::to_string(-severity);
   switch (severity) {
     case kLogINFO:
       return "INFO";
@@ -67,12 +66,10 @@ LogMessage::LogMessage(const char* file, int line, LogSeverity severity)
 LogMessage::~LogMessage() {
   const std::string line =
       FormatLogLine(CurrentLocalTime(), severity_, file_, line_, stream_.str());
-  if (severity_ >= kLogERROR)
-    WriteToStandardError(line);
+  if (severity_ >= kLogERROR) WriteToStandardError(line);
   AppendToLogFile(line);
   SetLastErrorCode(saved_errno_);
-  if (severity_ == kLogFATAL)
-    std::abort();
+  if (severity_ == kLogFATAL) std::abort();
 }
 
 }  // namespace updater

@@ -30,21 +30,17 @@ int OpenLogFile() {
   if (separator != std::string::npos) {
     fd = OpenForAppending(executable.substr(0, separator + 1) + kLogFileName);
   }
-  if (fd < 0)
-    fd = OpenForAppending(kLogFileName);
+  if (fd < 0) fd = OpenForAppending(kLogFileName);
   return fd;
 }
 
 // Two threads may race to open; the loser closes its descriptor.
 int LogFile() {
   int fd = g_log_file.load();
-  if (fd >= 0)
-    return fd;
+  if (fd >= 0) return fd;
   const int opened = OpenLogFile();
-  if (opened < 0)
-    return -1;
-  if (g_log_file.compare_exchange_strong(fd, opened))
-    return opened;
+  if (opened < 0) return -1;
+  if (g_log_file.compare_exchange_strong(fd, opened)) return opened;
   close(opened);
   return fd;
 }
@@ -73,8 +69,7 @@ LogTime CurrentLocalTime() {
 
 void AppendToLogFile(std::string_view line) {
   const int fd = LogFile();
-  if (fd >= 0)
-    WriteWhole(fd, line);
+  if (fd >= 0) WriteWhole(fd, line);
 }
 
 void WriteToStandardError(std::string_view line) {

@@ -13,21 +13,15 @@ std::atomic<int> g_os_version_class{kNotComputed};
 }  // namespace
 
 OsVersionClass ClassifyOsVersion(int major, int minor, int build) {
-  if (major < 5 || (major == 5 && minor == 0))
-    return kOsPreXp;
-  if (major == 5)
-    return minor == 1 ? kOsXp : kOsServer2003;
+  if (major < 5 || (major == 5 && minor == 0)) return kOsPreXp;
+  if (major == 5) return minor == 1 ? kOsXp : kOsServer2003;
   if (major == 6) {
-    if (minor == 0)
-      return kOsVista;
-    if (minor == 1)
-      return kOsWin7;
-    if (minor == 2)
-      return kOsWin8;
+    if (minor == 0) return kOsVista;
+    if (minor == 1) return kOsWin7;
+    if (minor == 2) return kOsWin8;
     return kOsWin81;
   }
-  if (major == 10)
-    return build < kFirstBuildOfLaterWin10 ? kOsWin10 : kOsWin10Build10586;
+  if (major == 10) return build < kFirstBuildOfLaterWin10 ? kOsWin10 : kOsWin10Build10586;
   return kOsLater;
 }
 

@@ -72,16 +72,14 @@ std::u16string LastComponent(const FsPath& p, const PathRules& rules) {
   // A separator that is the last character is a root and is kept.
   if (text.size() >= begin + 2) {
     const size_t separator = text.find_last_of(rules.separators, text.size() - 2);
-    if (separator != std::u16string::npos)
-      begin = separator + 1;
+    if (separator != std::u16string::npos) begin = separator + 1;
   }
   return text.substr(begin);
 }
 
 FsPath JoinPath(const FsPath& p, std::u16string_view component, const PathRules& rules) {
   component = component.substr(0, component.find(u'\0'));
-  if (p.value() == kCurrentDirectory)
-    return FsPath(component);
+  if (p.value() == kCurrentDirectory) return FsPath(component);
   std::u16string joined = TrimmedText(p.value(), rules);
   if (!component.empty() && !joined.empty() && !IsSeparator(joined.back(), rules) &&
       !IsDrivePrefix(joined, rules)) {
@@ -93,23 +91,19 @@ FsPath JoinPath(const FsPath& p, std::u16string_view component, const PathRules&
 
 std::vector<std::u16string> SplitComponents(const FsPath& p, const PathRules& rules) {
   std::vector<std::u16string> reversed;
-  if (p.empty())
-    return reversed;
+  if (p.empty()) return reversed;
   FsPath current = p;
   for (FsPath parent = ParentDir(current, rules); !PathsEqual(parent, current, rules);
        parent = ParentDir(current, rules)) {
     std::u16string component = LastComponent(current, rules);
-    if (!IsOnlySeparators(component, rules))
-      reversed.push_back(std::move(component));
+    if (!IsOnlySeparators(component, rules)) reversed.push_back(std::move(component));
     current = std::move(parent);
   }
   // `current` is now a root, a drive prefix, "." or nothing.
   std::u16string root = LastComponent(current, rules);
-  if (!root.empty() && root != kCurrentDirectory)
-    reversed.push_back(std::move(root));
+  if (!root.empty() && root != kCurrentDirectory) reversed.push_back(std::move(root));
   const std::u16string& rest = current.value();
-  if (HasDriveLetter(rest, rules))
-    reversed.push_back(rest.substr(0, kDrivePrefixLength));
+  if (HasDriveLetter(rest, rules)) reversed.push_back(rest.substr(0, kDrivePrefixLength));
   return std::vector<std::u16string>(reversed.rbegin(), reversed.rend());
 }
 
@@ -131,13 +125,11 @@ bool RelativeTail(const FsPath& parent, const FsPath& child, FsPath& base, const
   }
   size_t first_exact = 0;
   if (IsDrivePrefix(parent_components[0], rules) && IsDrivePrefix(child_components[0], rules)) {
-    if (ToLowerASCII(parent_components[0]) != ToLowerASCII(child_components[0]))
-      return false;
+    if (ToLowerASCII(parent_components[0]) != ToLowerASCII(child_components[0])) return false;
     first_exact = 1;
   }
   for (size_t i = first_exact; i < parent_components.size(); ++i) {
-    if (parent_components[i] != child_components[i])
-      return false;
+    if (parent_components[i] != child_components[i]) return false;
   }
   FsPath joined = base;
   for (size_t i = parent_components.size(); i < child_components.size(); ++i) {

@@ -13,26 +13,22 @@ namespace updater::posix {
 bool ToNativePath(const FsPath& path, std::string& native) {
   const FsPath trimmed = TrimTrailingSeparators(path, kPosixPathRules);
   std::string utf8 = UTF16ToUTF8(trimmed.value());
-  if (UTF8ToUTF16(utf8) != trimmed.value())
-    return false;
+  if (UTF8ToUTF16(utf8) != trimmed.value()) return false;
   native = std::move(utf8);
   return true;
 }
 
 FileAttributes AttributesAt(int dir_fd, const char* name) {
   struct stat status;
-  if (fstatat(dir_fd, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
-    return kInvalidFileAttributes;
+  if (fstatat(dir_fd, name, &status, AT_SYMLINK_NOFOLLOW) != 0) return kInvalidFileAttributes;
   if (S_ISLNK(status.st_mode)) {
     struct stat target;
     const bool to_directory = fstatat(dir_fd, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
     return kFileAttributeReparsePoint | (to_directory ? kFileAttributeDirectory : 0);
   }
   FileAttributes attributes = 0;
-  if (S_ISDIR(status.st_mode))
-    attributes |= kFileAttributeDirectory;
-  if ((status.st_mode & S_IWUSR) == 0)
-    attributes |= kFileAttributeReadOnly;
+  if (S_ISDIR(status.st_mode)) attributes |= kFileAttributeDirectory;
+  if ((status.st_mode & S_IWUSR) == 0) attributes |= kFileAttributeReadOnly;
   return attributes;
 }
 
@@ -41,8 +37,7 @@ ScopedFd::~ScopedFd() {
 }
 
 bool ScopedFd::Close() {
-  if (fd_ < 0)
-    return true;
+  if (fd_ < 0) return true;
   const int fd = fd_;
   fd_ = -1;
   return close(fd) == 0;

@@ -45,10 +45,8 @@ class SpawnSettings {
     sigemptyset(&none);
     sigfillset(&all);
     int error = posix_spawn_file_actions_addclosefrom_np(&actions_, kFirstUninheritedDescriptor);
-    if (error == 0)
-      error = posix_spawnattr_setsigmask(&attributes_, &none);
-    if (error == 0)
-      error = posix_spawnattr_setsigdefault(&attributes_, &all);
+    if (error == 0) error = posix_spawnattr_setsigmask(&attributes_, &none);
+    if (error == 0) error = posix_spawnattr_setsigdefault(&attributes_, &all);
     if (error == 0) {
       error =
           posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
@@ -71,21 +69,17 @@ void WaitForChild(pid_t child) {
 
 // 0 and the child's id, or the error that kept it from starting.
 int Spawn(const std::vector<std::u16string>& items, pid_t& child) {
-  if (items.empty())
-    return ENOENT;
+  if (items.empty()) return ENOENT;
   std::vector<std::string> arguments;
   arguments.reserve(items.size());
-  for (const std::u16string& item : items)
-    arguments.push_back(UTF16ToUTF8(item));
+  for (const std::u16string& item : items) arguments.push_back(UTF16ToUTF8(item));
   std::vector<char*> argv;
-  for (std::string& argument : arguments)
-    argv.push_back(argument.data());
+  for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
 
   SpawnSettings settings;
   const int error = settings.Prepare();
-  if (error != 0)
-    return error;
+  if (error != 0) return error;
   return posix_spawn(&child, argv[0], settings.actions(), settings.attributes(), argv.data(),
                      environ);
 }
@@ -109,8 +103,7 @@ ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept {
 }
 
 void ProcessHandle::Wait() {
-  if (!IsValid() || ended_)
-    return;
+  if (!IsValid() || ended_) return;
   WaitForChild(static_cast<pid_t>(native_));
   ended_ = true;
 }
@@ -118,11 +111,9 @@ void ProcessHandle::Wait() {
 // A child still running is reaped by a thread of its own once it ends, so
 // it never lingers as a zombie and nobody here waits for it.
 void ProcessHandle::Release() {
-  if (!IsValid())
-    return;
+  if (!IsValid()) return;
   const pid_t child = static_cast<pid_t>(std::exchange(native_, kNone));
-  if (ended_ || waitpid(child, nullptr, WNOHANG) != 0)
-    return;
+  if (ended_ || waitpid(child, nullptr, WNOHANG) != 0) return;
   try {
     std::thread(WaitForChild, child).detach();
   } catch (const std::system_error&) {
@@ -138,8 +129,7 @@ ProcessHandle LaunchProcess(const ParsedCommandLine& command_line, const LaunchO
     return ProcessHandle();
   }
   ProcessHandle process(child);
-  if (options.wait)
-    process.Wait();
+  if (options.wait) process.Wait();
   return process;
 }
 

@@ -15,8 +15,7 @@ bool IsContinuationByte(unsigned char byte) {
 // malformed sequence and then skips only its first byte.
 char32_t DecodeUTF8(std::string_view text, size_t& pos) {
   const auto lead = static_cast<unsigned char>(text[pos++]);
-  if (lead < 0x80)
-    return lead;
+  if (lead < 0x80) return lead;
   size_t length;
   char32_t code_point;
   char32_t minimum;
@@ -29,12 +28,10 @@ char32_t DecodeUTF8(std::string_view text, size_t& pos) {
   } else {
     return kReplacementCharacter;
   }
-  if (text.size() - pos < length)
-    return kReplacementCharacter;
+  if (text.size() - pos < length) return kReplacementCharacter;
   for (size_t i = 0; i < length; ++i) {
     const auto byte = static_cast<unsigned char>(text[pos + i]);
-    if (!IsContinuationByte(byte))
-      return kReplacementCharacter;
+    if (!IsContinuationByte(byte)) return kReplacementCharacter;
     code_point = (code_point << 6) | (byte & 0x3F);
   }
   if (code_point < minimum || code_point > 0x10FFFF ||
@@ -124,24 +121,20 @@ bool IsUnicodeWhitespace(char16_t c) {
 }
 
 std::u16string_view TrimWhitespace(std::u16string_view text) {
-  while (!text.empty() && IsUnicodeWhitespace(text.front()))
-    text.remove_prefix(1);
-  while (!text.empty() && IsUnicodeWhitespace(text.back()))
-    text.remove_suffix(1);
+  while (!text.empty() && IsUnicodeWhitespace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsUnicodeWhitespace(text.back())) text.remove_suffix(1);
   return text;
 }
 
 std::u16string ToLowerASCII(std::u16string_view text) {
   std::u16string out(text);
-  for (char16_t& c : out)
-    c = ToLowerASCII(c);
+  for (char16_t& c : out) c = ToLowerASCII(c);
   return out;
 }
 
 std::string ToLowerASCII(std::string_view text) {
   std::string out(text);
-  for (char& c : out)
-    c = ToLowerASCII(c);
+  for (char& c : out) c = ToLowerASCII(c);
   return out;
 }
 

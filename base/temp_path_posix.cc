@@ -17,11 +17,9 @@ constexpr char16_t kDefaultTempDirectory[] = u"/tmp";
 // else the system default.
 std::u16string ReadPlatformTempPath() {
   const char* variable = getenv(kTempDirectoryVariable);
-  if (variable == nullptr || variable[0] != '/')
-    return kDefaultTempDirectory;
+  if (variable == nullptr || variable[0] != '/') return kDefaultTempDirectory;
   std::u16string path = UTF8ToUTF16(variable);
-  if (UTF16ToUTF8(path) != variable)
-    return kDefaultTempDirectory;
+  if (UTF16ToUTF8(path) != variable) return kDefaultTempDirectory;
   return path;
 }
 

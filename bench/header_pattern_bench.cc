@@ -89,8 +89,7 @@ void RegexFindAll(const std::wregex& regex,
     std::wstring value = (*it)[1].str();
     const bool known = std::any_of(values.begin(), values.end(),
                                    [&](const std::wstring& v) { return EqualsFolded(v, value); });
-    if (!known)
-      values.push_back(std::move(value));
+    if (!known) values.push_back(std::move(value));
   }
 }
 
@@ -145,8 +144,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
     // With repetitions, the median stands for the benchmark.
     for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median")
-        continue;
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
       times_[run.run_name.str()] = run.GetAdjustedCPUTime();
     }
   }
@@ -160,8 +158,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const auto ours = times_.find("HeaderPattern/" + name);
       const auto per_call = times_.find("StdRegex/" + name);
       const auto once = times_.find("StdRegexPrecompiled/" + name);
-      if (ours == times_.end() || per_call == times_.end() || once == times_.end())
-        continue;
+      if (ours == times_.end() || per_call == times_.end() || once == times_.end()) continue;
       std::printf("%-16s %21.1fx %21.1fx\n", pair.name, per_call->second / ours->second,
                   once->second / ours->second);
     }
@@ -185,8 +182,7 @@ int main(int argc, char** argv) {
                                  pair);
   }
   benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv))
-    return 1;
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios();

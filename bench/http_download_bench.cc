@@ -31,20 +31,17 @@ using Clock = std::chrono::steady_clock;
 [[noreturn]] void RunServer(size_t body_size, int port_pipe, int stop_pipe) {
   const std::string chunk(kMiB, 'b');
   test_support::RawServer server([&](test_support::RawConnection& connection) {
-    if (!connection.ReadRequest())
-      return;
+    if (!connection.ReadRequest()) return;
     connection.Write(
         "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
         "Content-Length: " +
         std::to_string(body_size) + "\r\nConnection: close\r\n\r\n");
     for (size_t sent = 0; sent < body_size; sent += chunk.size()) {
-      if (!connection.Write(std::string_view(chunk).substr(0, body_size - sent)))
-        return;
+      if (!connection.Write(std::string_view(chunk).substr(0, body_size - sent))) return;
     }
   });
   const int port = server.port();
-  if (write(port_pipe, &port, sizeof(port)) != sizeof(port))
-    _exit(1);
+  if (write(port_pipe, &port, sizeof(port)) != sizeof(port)) _exit(1);
   char ignored;
   while (read(stop_pipe, &ignored, 1) > 0) {
   }
@@ -58,8 +55,7 @@ double Seconds(Clock::duration duration) {
 double TimeCurl(const std::string& url, const std::string& output) {
   const std::string command = "curl -s -f -o '" + output + "' '" + url + "'";
   const auto start = Clock::now();
-  if (std::system(command.c_str()) != 0)
-    return -1;
+  if (std::system(command.c_str()) != 0) return -1;
   return Seconds(Clock::now() - start);
 }
 
@@ -70,8 +66,7 @@ double TimeClient(const std::string& url, size_t body_size, const std::string& o
   client.SetAdditionalHeaders(u"Accept: */*\r\n");
   const auto start = Clock::now();
   bool ok = client.SendRequest(u"GET", true) && client.response_body().size() == body_size;
-  if (ok && !output.empty())
-    ok = client.SaveResponseToFile(FsPath(UTF8ToUTF16(output)));
+  if (ok && !output.empty()) ok = client.SaveResponseToFile(FsPath(UTF8ToUTF16(output)));
   const double seconds = Seconds(Clock::now() - start);
   return ok ? seconds : -1;
 }
@@ -101,8 +96,7 @@ int main(int argc, char** argv) {
   const size_t body_size = (body_mib ? body_mib : 256) * kMiB;
   int port_pipe[2];
   int stop_pipe[2];
-  if (pipe(port_pipe) != 0 || pipe(stop_pipe) != 0)
-    return 1;
+  if (pipe(port_pipe) != 0 || pipe(stop_pipe) != 0) return 1;
   const pid_t server = fork();
   if (server == 0) {
     close(port_pipe[0]);
@@ -112,8 +106,7 @@ int main(int argc, char** argv) {
   close(port_pipe[1]);
   close(stop_pipe[0]);
   int port = 0;
-  if (read(port_pipe[0], &port, sizeof(port)) != sizeof(port))
-    return 1;
+  if (read(port_pipe[0], &port, sizeof(port)) != sizeof(port)) return 1;
   const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/body.exe";
 
   const long baseline_kib = PeakResidentKiB();

@@ -36,10 +36,8 @@ Options ParseOptions(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if (arg.starts_with("--size_mib="))
-      options.size_mib = std::strtoull(argv[i] + 11, nullptr, 10);
-    if (arg.starts_with("--repetitions="))
-      options.repetitions = std::atoi(argv[i] + 14);
+    if (arg.starts_with("--size_mib=")) options.size_mib = std::strtoull(argv[i] + 11, nullptr, 10);
+    if (arg.starts_with("--repetitions=")) options.repetitions = std::atoi(argv[i] + 14);
   }
   options.size_mib = std::max<uint64_t>(options.size_mib, 1);
   options.repetitions = std::max(options.repetitions, 1);
@@ -63,8 +61,7 @@ bool Time(int repetitions, const std::function<bool()>& run, double& median) {
   std::vector<double> seconds;
   for (int i = 0; i < repetitions; ++i) {
     const auto start = std::chrono::steady_clock::now();
-    if (!run())
-      return false;
+    if (!run()) return false;
     seconds.push_back(
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }

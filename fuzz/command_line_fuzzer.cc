@@ -21,8 +21,7 @@ bool CanRoundTrip(const updater::ParsedCommandLine& parsed) {
   if (parsed.program().empty() || parsed.program().find(u'"') != std::u16string_view::npos)
     return false;
   for (const auto& [name, value] : parsed.Switches()) {
-    if (name.find_first_of(" \t\"") != std::string::npos)
-      return false;
+    if (name.find_first_of(" \t\"") != std::string::npos) return false;
   }
   return true;
 }

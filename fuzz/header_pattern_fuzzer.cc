@@ -28,8 +28,7 @@ std::u16string Widen(const uint8_t* data, size_t size) {
 }
 
 void Check(bool condition) {
-  if (!condition)
-    std::abort();
+  if (!condition) std::abort();
 }
 
 void CheckMatch(const updater::HeaderPattern& pattern, const std::u16string& text) {
@@ -38,20 +37,17 @@ void CheckMatch(const updater::HeaderPattern& pattern, const std::u16string& tex
   const bool matched = pattern.Match(text, &state, &end);
   const size_t length = text.find(u'\0') == std::u16string::npos ? text.size() : text.find(u'\0');
   Check(end <= length);
-  if (!matched)
-    return;
+  if (!matched) return;
   Check(state.match_start <= state.match_end && state.match_end == end);
   for (const updater::GroupSpan& group : state.groups) {
-    if (group.IsSet())
-      Check(group.end <= length);
+    if (group.IsSet()) Check(group.end <= length);
   }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 2)
-    return 0;
+  if (size < 2) return 0;
   const uint8_t options = data[0];
   const size_t pattern_length = std::min<size_t>(data[1] % (kMaxPatternLength + 1), size - 2);
   const std::u16string pattern = Widen(data + 2, pattern_length);
@@ -62,8 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   updater::HeaderPattern compiled;
   const int32_t error = compiled.Compile(pattern, case_sensitive);
   Check(error >= 0 && error <= 10);
-  if (error != 0)
-    return 0;
+  if (error != 0) return 0;
   CheckMatch(compiled, text);
 
   const int group_count = 1 + (options >> 2) % 3;

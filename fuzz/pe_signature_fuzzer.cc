@@ -18,8 +18,7 @@
 namespace {
 
 void Require(bool condition) {
-  if (!condition)
-    std::abort();
+  if (!condition) std::abort();
 }
 
 bool Inside(std::span<const uint8_t> part, std::span<const uint8_t> whole) {
@@ -28,8 +27,7 @@ bool Inside(std::span<const uint8_t> part, std::span<const uint8_t> whole) {
 
 void CheckSpcIndirectData(std::span<const uint8_t> der) {
   const std::optional<updater::SpcIndirectData> content = updater::ParseSpcIndirectData(der);
-  if (!content)
-    return;
+  if (!content) return;
   Require(Inside(content->image_digest, der) && Inside(content->signed_content, der));
   Require(content->image_digest.size() == updater::DigestSize(content->algorithm));
 }
@@ -42,23 +40,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::span<const uint8_t> head = file.first(std::min(size, updater::kPeHeadLimit));
   const std::optional<updater::PeImageLayout> layout = updater::ParsePeImageLayout(head, size);
-  if (!layout)
-    return 0;
+  if (!layout) return 0;
   uint64_t covered_to = 0;
   for (const updater::FileRange& range : updater::AuthenticodeHashedRanges(*layout, size)) {
     Require(range.size > 0 && range.offset >= covered_to && range.end() <= size);
     covered_to = range.end();
   }
-  if (!layout->IsSigned())
-    return 0;
+  if (!layout->IsSigned()) return 0;
 
   const updater::FileRange table_range = layout->certificate_table;
   Require(table_range.end() <= size);
   // A copy, so that the sanitizer sees reads past the table's own end.
   const std::vector<uint8_t> table(data + table_range.offset, data + table_range.end());
   const std::optional<std::span<const uint8_t>> payload = updater::PrimarySignaturePayload(table);
-  if (!payload)
-    return 0;
+  if (!payload) return 0;
   Require(Inside(*payload, table));
   CheckSpcIndirectData(*payload);
   static const updater::TrustAnchors* const no_anchors =

@@ -25,8 +25,7 @@ void CheckRange(const updater::CanonicalUrl& url, const std::optional<updater::U
 
 void CheckCanonicalUrl(const updater::CanonicalUrl& url) {
   for (char c : url.spec) {
-    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E)
-      std::abort();
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) std::abort();
   }
   for (const auto& range : {std::optional(url.scheme), url.username, url.password, url.host,
                             url.port, std::optional(url.path), url.query, url.fragment}) {
@@ -37,8 +36,7 @@ void CheckCanonicalUrl(const updater::CanonicalUrl& url) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0)
-    return 0;
+  if (size == 0) return 0;
   std::u16string text = kStarts[data[0] % std::size(kStarts)];
   for (size_t i = 1; i + 1 < size; i += 2) {
     text += static_cast<char16_t>(data[i] | (data[i + 1] << 8));

@@ -11,12 +11,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const updater::Version version =
       updater::ParseVersion(std::string_view(reinterpret_cast<const char*>(data), size));
-  if (!version.IsValid())
-    return 0;
+  if (!version.IsValid()) return 0;
   std::string rendered;
   for (uint32_t component : version.components()) {
-    if (!rendered.empty())
-      rendered += '.';
+    if (!rendered.empty()) rendered += '.';
     rendered += std::to_string(component);
   }
   const updater::Version reparsed = updater::ParseVersion(rendered);

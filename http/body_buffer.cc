@@ -27,17 +27,13 @@ bool BodyBuffer::Reset(size_t expected_size) {
 }
 
 bool BodyBuffer::Append(std::span<const uint8_t> bytes) {
-  if (!data_)
-    return false;
-  if (bytes.size() >= kMaxCapacity - size_)
-    return false;
+  if (!data_) return false;
+  if (bytes.size() >= kMaxCapacity - size_) return false;
   const size_t needed = size_ + bytes.size() + 1;
   if (needed > capacity_) {
     size_t capacity = capacity_;
-    while (capacity < needed)
-      capacity = capacity > kMaxCapacity / 2 ? kMaxCapacity : capacity * 2;
-    if (!Reserve(capacity))
-      return false;
+    while (capacity < needed) capacity = capacity > kMaxCapacity / 2 ? kMaxCapacity : capacity * 2;
+    if (!Reserve(capacity)) return false;
   }
   std::memcpy(data_ + size_, bytes.data(), bytes.size());
   size_ += bytes.size();
@@ -56,8 +52,7 @@ void BodyBuffer::Release() {
 // Content-Length that lies costs address space, not memory.
 bool BodyBuffer::Reserve(size_t capacity) {
   void* grown = ResizeBodyMemory(data_, capacity);
-  if (!grown)
-    return false;
+  if (!grown) return false;
   data_ = static_cast<uint8_t*>(grown);
   capacity_ = capacity;
   data_[size_] = 0;

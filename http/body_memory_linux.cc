@@ -18,16 +18,14 @@ void AdviseHugePages(void* block, size_t size) {
   const auto start = reinterpret_cast<uintptr_t>(block);
   const uintptr_t begin = (start + page - 1) & ~(page - 1);
   const uintptr_t end = (start + size) & ~(page - 1);
-  if (end > begin)
-    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 }  // namespace
 
 void* ResizeBodyMemory(void* block, size_t size) {
   void* resized = std::realloc(block, size);
-  if (resized && size >= kHugePageThreshold)
-    AdviseHugePages(resized, size);
+  if (resized && size >= kHugePageThreshold) AdviseHugePages(resized, size);
   return resized;
 }
 

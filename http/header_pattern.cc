@@ -16,8 +16,7 @@ std::u16string_view UpToFirstNul(std::u16string_view text) {
 
 void FoldInto(std::u16string_view text, std::u16string& folded) {
   folded.assign(text);
-  for (char16_t& c : folded)
-    c = ToLowerASCII(c);
+  for (char16_t& c : folded) c = ToLowerASCII(c);
 }
 
 bool EqualsFolded(std::u16string_view a, std::u16string_view b) {
@@ -42,13 +41,11 @@ class TupleCollector {
     const size_t first = values_.size();
     for (int group = 0; group < group_count; ++group) {
       const GroupSpan& span = state.groups[static_cast<size_t>(group)];
-      if (!span.IsSet())
-        break;
+      if (!span.IsSet()) break;
       values_.emplace_back(input.substr(span.start, span.length()));
     }
     const Tuple tuple{first, values_.size() - first};
-    if (tuple.count == 0)
-      return;
+    if (tuple.count == 0) return;
     if (!keep_duplicates_ && IsKnown(tuple)) {
       values_.resize(first);
       return;
@@ -63,13 +60,11 @@ class TupleCollector {
   }
 
   bool Equal(const Tuple& a, const Tuple& b) const {
-    if (a.count != b.count)
-      return false;
+    if (a.count != b.count) return false;
     for (size_t i = 0; i < a.count; ++i) {
       const std::u16string& x = values_[a.first + i];
       const std::u16string& y = values_[b.first + i];
-      if (case_sensitive_ ? x != y : !EqualsFolded(x, y))
-        return false;
+      if (case_sensitive_ ? x != y : !EqualsFolded(x, y)) return false;
     }
     return true;
   }
@@ -87,8 +82,7 @@ int32_t HeaderPattern::Compile(std::u16string_view pattern, bool case_sensitive)
   pattern = UpToFirstNul(pattern);
   try {
     std::u16string folded;
-    if (!case_sensitive)
-      FoldInto(pattern, folded);
+    if (!case_sensitive) FoldInto(pattern, folded);
     error_ = CompilePattern(case_sensitive ? pattern : std::u16string_view(folded),
                             HeaderPatternAbbreviations(), &program_);
   } catch (const std::bad_alloc&) {
@@ -99,11 +93,9 @@ int32_t HeaderPattern::Compile(std::u16string_view pattern, bool case_sensitive)
 }
 
 bool HeaderPattern::Match(std::u16string_view text, MatchState* state, size_t* end) const {
-  if (state == nullptr)
-    return false;
+  if (state == nullptr) return false;
   if (program_.instructions.empty()) {  // nothing compiled, or compilation failed
-    if (end != nullptr)
-      *end = 0;
+    if (end != nullptr) *end = 0;
     return false;
   }
   text = UpToFirstNul(text);
@@ -114,14 +106,12 @@ bool HeaderPattern::Match(std::u16string_view text, MatchState* state, size_t* e
       subject = state->folded_text;
     }
   } catch (const std::bad_alloc&) {
-    if (end != nullptr)
-      *end = 0;
+    if (end != nullptr) *end = 0;
     return false;
   }
   uint64_t steps_left = StepBudgetFor(text.size());
   const bool matched = RunPattern(program_, subject, 0, *state, steps_left);
-  if (end != nullptr)
-    *end = state->match_end;
+  if (end != nullptr) *end = state->match_end;
   return matched;
 }
 
@@ -131,17 +121,13 @@ bool HeaderPattern::FindAll(std::u16string_view pattern,
                             std::u16string_view input,
                             std::vector<std::u16string>* values,
                             bool keep_duplicates) {
-  if (values == nullptr)
-    return false;
+  if (values == nullptr) return false;
   values->clear();
   pattern = UpToFirstNul(pattern);
   input = UpToFirstNul(input);
-  if (pattern.empty() || input.empty() || group_count < 1)
-    return false;
-  if (Compile(pattern, case_sensitive) != kPatternOk)
-    return false;
-  if (static_cast<uint32_t>(group_count) > program_.group_count)
-    return false;
+  if (pattern.empty() || input.empty() || group_count < 1) return false;
+  if (Compile(pattern, case_sensitive) != kPatternOk) return false;
+  if (static_cast<uint32_t>(group_count) > program_.group_count) return false;
 
   MatchState state;
   std::u16string_view subject = input;

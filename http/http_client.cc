@@ -22,10 +22,8 @@ constexpr char16_t kHtmlEndPattern[] = u"{</html>}";
 
 std::optional<std::string> NormalizeVerb(std::u16string_view verb) {
   const std::u16string lower = ToLowerASCII(verb);
-  if (lower == u"get")
-    return "GET";
-  if (lower == u"post")
-    return "POST";
+  if (lower == u"get") return "GET";
+  if (lower == u"post") return "POST";
   return std::nullopt;
 }
 
@@ -53,8 +51,7 @@ class HttpClient::AttemptReader : public TransportSink {
       ReadResponseHeadFields(client_.response_headers_, client_.force_charset_,
                              client_.head_values_);
     }
-    if (status_code > 0)
-      client_.status_code_ = ASCIIToUTF16(std::to_string(status_code));
+    if (status_code > 0) client_.status_code_ = ASCIIToUTF16(std::to_string(status_code));
     client_.response_text_stale_ = true;
     body_started_ = client_.response_body_.Reset(client_.head_values_.content_length);
     return body_started_;
@@ -72,8 +69,7 @@ class HttpClient::AttemptReader : public TransportSink {
   // Reports the total: once for the pass that found the body's end, once more
   // when the body is done.
   void FinishBody(bool reached_end) const {
-    if (reached_end)
-      client_.ReportProgress(client_.response_body_.size());
+    if (reached_end) client_.ReportProgress(client_.response_body_.size());
     client_.ReportProgress(client_.response_body_.size());
   }
 
@@ -106,8 +102,7 @@ bool HttpClient::SendRequest(std::u16string_view verb, bool disable_redirects) {
     RecordError(kErrorInvalidParameter);
     return false;
   }
-  if (!OpenSession())
-    return false;
+  if (!OpenSession()) return false;
   session_->SetTimeouts(
       {resolve_timeout_ms_, connect_timeout_ms_, send_timeout_ms_, receive_timeout_ms_});
   uint32_t error = 0;
@@ -125,8 +120,7 @@ bool HttpClient::SendRequest(std::u16string_view verb, bool disable_redirects) {
   request.method = *method;
   request.url = ToTransportUrl(pending.url);
   request.secure = pending.url.secure;
-  if (request.method == "POST")
-    request.body = post_data_;
+  if (request.method == "POST") request.body = post_data_;
   request.follow_redirects = !disable_redirects;
   request.verify_certificates = verify_certificates_;
   request.ca_bundle = std::string(ConfiguredTlsCaBundle());
@@ -134,20 +128,17 @@ bool HttpClient::SendRequest(std::u16string_view verb, bool disable_redirects) {
   bool completed = false;
   for (int attempt = 0; attempt < kMaxAttempts && !completed; ++attempt) {
     const AttemptResult result = RunAttempt(pending);
-    if (result == AttemptResult::kAborted)
-      return false;
+    if (result == AttemptResult::kAborted) return false;
     completed = result == AttemptResult::kCompleted;
   }
   return completed && !pending.body_allocation_failed;
 }
 
 bool HttpClient::OpenSession() {
-  if (session_)
-    return true;
+  if (session_) return true;
   uint32_t error = 0;
   session_ = HttpSession::Open(user_agent_, error);
-  if (!session_)
-    RecordError(error);
+  if (!session_) RecordError(error);
   return session_ != nullptr;
 }
 
@@ -168,8 +159,7 @@ HttpClient::AttemptResult HttpClient::RunAttempt(PendingRequest& pending) {
     case TransferEnd::kBodyFailed:
       break;
   }
-  if (!reader.body_started())
-    return AttemptResult::kAborted;
+  if (!reader.body_started()) return AttemptResult::kAborted;
   if (reader.growth_failed()) {
     pending.body_allocation_failed = true;
   } else if (transfer.end == TransferEnd::kBodyFailed) {
@@ -201,22 +191,19 @@ void HttpClient::AddAttemptHeaders(PendingRequest& pending) {
 void HttpClient::ApplyProxy(PendingRequest& pending) {
   TransportRequest& request = pending.transport;
   request.proxy_mode = pending.use_environment_proxy ? ProxyMode::kEnvironment : ProxyMode::kDirect;
-  if (proxy_server_.empty())
-    return;
+  if (proxy_server_.empty()) return;
   if (proxy_server_.size() > kMaxProxyListLength) {
     RecordError(kErrorInvalidParameter);
     return;
   }
   request.proxy_url = SelectProxy(proxy_server_, pending.url.secure);
-  if (request.proxy_url.empty())
-    return;
+  if (request.proxy_url.empty()) return;
   request.proxy_mode = ProxyMode::kExplicit;
   request.proxy_user_name.clear();
   request.proxy_password.clear();
   if (!proxy_user_name_.empty()) {
     request.proxy_user_name = UTF16ToUTF8(proxy_user_name_);
-    if (!proxy_password_.empty())
-      request.proxy_password = UTF16ToUTF8(proxy_password_);
+    if (!proxy_password_.empty()) request.proxy_password = UTF16ToUTF8(proxy_password_);
   }
 }
 
@@ -227,8 +214,7 @@ bool HttpClient::IsIncompleteHtml() {
 }
 
 void HttpClient::ReportProgress(size_t received) const {
-  if (!progress_callback_ || head_values_.content_length == 0)
-    return;
+  if (!progress_callback_ || head_values_.content_length == 0) return;
   progress_callback_(static_cast<double>(received) * 100.0 / head_values_.content_length);
 }
 
@@ -249,8 +235,7 @@ const std::u16string& HttpClient::GetResponseText() {
 }
 
 bool HttpClient::SaveResponseToFile(const FsPath& path) const {
-  if (!response_body_.allocated() || response_body_.size() == 0)
-    return false;
+  if (!response_body_.allocated() || response_body_.size() == 0) return false;
   return WriteResponseFile(path, response_body_.bytes());
 }
 

@@ -40,8 +40,7 @@ bool StartsWithCaseInsensitive(std::string_view text, std::string_view prefix) {
 // accepted; anything else (a certificate not meant for servers, a bad
 // signature) still fails the handshake.
 int VerifyIgnoringTrustNameAndDates(int preverify_ok, X509_STORE_CTX* store) {
-  if (preverify_ok)
-    return 1;
+  if (preverify_ok) return 1;
   switch (X509_STORE_CTX_get_error(store)) {
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
@@ -131,8 +130,7 @@ class TransferState {
     auto& state = *static_cast<TransferState*>(self);
     const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(data), size * count);
     state.last_activity_ = Clock::now();
-    if (!state.DeliverHead() || !state.sink_.OnBodyData(bytes))
-      return 0;
+    if (!state.DeliverHead() || !state.sink_.OnBodyData(bytes)) return 0;
     return bytes.size();
   }
 
@@ -158,15 +156,12 @@ class TransferState {
     if (code == CURLE_OK && !head_delivered_ && !IsFinalHeadComplete())
       code = CURLE_WEIRD_SERVER_REPLY;
     if (code == CURLE_OK) {
-      if (!DeliverHead())
-        return {TransferEnd::kBodyFailed, 0};
+      if (!DeliverHead()) return {TransferEnd::kBodyFailed, 0};
       return {TransferEnd::kBodyEnded, 0};
     }
     const uint32_t error = ToPlatformError(code);
-    if (head_delivered_)
-      return {TransferEnd::kBodyFailed, error};
-    if (!request_sent_)
-      return {TransferEnd::kSendFailed, error};
+    if (head_delivered_) return {TransferEnd::kBodyFailed, error};
+    if (!request_sent_) return {TransferEnd::kSendFailed, error};
     if (IsFinalHeadComplete() && !IsRedirectFailure(code)) {
       DeliverHead();
       return {TransferEnd::kBodyFailed, error};
@@ -179,8 +174,7 @@ class TransferState {
 
   void AddHeaderLine(std::string_view line) {
     last_activity_ = Clock::now();
-    if (head_delivered_)
-      return;  // trailers of a chunked body
+    if (head_delivered_) return;  // trailers of a chunked body
     if (StartsWithCaseInsensitive(line, "HTTP/")) {
       head_.clear();
       head_complete_ = false;
@@ -188,8 +182,7 @@ class TransferState {
     }
     if (line == "\r\n" || line == "\n") {
       head_complete_ = true;
-      if (IsFollowedRedirect())
-        awaiting_send_ = true;
+      if (IsFollowedRedirect()) awaiting_send_ = true;
     } else if (StartsWithCaseInsensitive(line, "Location:")) {
       has_location_ = true;
     }
@@ -212,8 +205,7 @@ class TransferState {
   }
 
   bool DeliverHead() {
-    if (head_delivered_)
-      return keep_going_;
+    if (head_delivered_) return keep_going_;
     head_delivered_ = true;
     keep_going_ = sink_.OnResponseHead(head_, StatusCode());
     return keep_going_;
@@ -226,8 +218,7 @@ class TransferState {
       uploaded_ = uploaded;
       last_activity_ = now;
     }
-    if (awaiting_send_)
-      return false;  // the connect time-out governs
+    if (awaiting_send_) return false;  // the connect time-out governs
     const uint32_t limit_ms = uploaded < upload_total ? timeouts_.send_ms : timeouts_.receive_ms;
     return IsLimited(limit_ms) && now - last_activity_ >= std::chrono::milliseconds(limit_ms);
   }
@@ -269,13 +260,10 @@ bool HasHeader(const std::vector<std::string>& lines, std::string_view name) {
 class HeaderList {
  public:
   explicit HeaderList(const std::vector<std::string>& lines) {
-    for (const std::string& line : lines)
-      Append(ToCurlHeaderLine(line));
+    for (const std::string& line : lines) Append(ToCurlHeaderLine(line));
     // Only what the caller asked for: no default Accept, no Expect handshake.
-    if (!HasHeader(lines, "Accept"))
-      Append("Accept:");
-    if (!HasHeader(lines, "Expect"))
-      Append("Expect:");
+    if (!HasHeader(lines, "Accept")) Append("Accept:");
+    if (!HasHeader(lines, "Expect")) Append("Expect:");
   }
   HeaderList(const HeaderList&) = delete;
   HeaderList& operator=(const HeaderList&) = delete;
@@ -285,8 +273,7 @@ class HeaderList {
 
  private:
   void Append(const std::string& line) {
-    if (curl_slist* grown = curl_slist_append(list_, line.c_str()))
-      list_ = grown;
+    if (curl_slist* grown = curl_slist_append(list_, line.c_str())) list_ = grown;
   }
 
   curl_slist* list_ = nullptr;

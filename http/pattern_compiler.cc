@@ -71,8 +71,7 @@ class Parser {
 
   void CompileWholePattern() {
     const bool anchored = Peek() == u'^';
-    if (anchored)
-      ++pos_;
+    if (anchored) ++pos_;
     Emit(Kind::Call, 2);
     Emit(anchored ? Kind::FailAll : Kind::AdvanceStart);
     ParseSequence();  // a stray closer ends the pattern; the rest is ignored
@@ -80,8 +79,7 @@ class Parser {
   }
 
   Fragment ParseExpansion() {
-    if (!CanBeginAtom())
-      throw CompileFailure{kPatternBadAbbreviation};
+    if (!CanBeginAtom()) throw CompileFailure{kPatternBadAbbreviation};
     return ParseClosure();  // only the first closure of the expansion counts
   }
 
@@ -95,8 +93,7 @@ class Parser {
   size_t Size() const { return context_.program.instructions.size(); }
 
   size_t Emit(Kind kind, size_t operand = 0) {
-    if (Size() >= kMaxInstructions)
-      throw CompileFailure{kPatternOutOfMemory};
+    if (Size() >= kMaxInstructions) throw CompileFailure{kPatternOutOfMemory};
     Code().push_back({kind, operand});
     return Size() - 1;
   }
@@ -109,30 +106,25 @@ class Parser {
   // left for the caller to fill. A fragment only jumps within itself, so every
   // instruction operand inside it moves too.
   void MakeRoom(size_t start, size_t count) {
-    if (Size() + count > kMaxInstructions)
-      throw CompileFailure{kPatternOutOfMemory};
+    if (Size() + count > kMaxInstructions) throw CompileFailure{kPatternOutOfMemory};
     for (size_t i = start; i < Size(); ++i) {
-      if (HasInstructionOperand(Code()[i].kind))
-        Code()[i].operand += count;
+      if (HasInstructionOperand(Code()[i].kind)) Code()[i].operand += count;
     }
     Code().insert(Code().begin() + static_cast<std::ptrdiff_t>(start), count, Instruction{});
   }
 
   void Place(size_t index, std::initializer_list<Instruction> instructions) {
-    for (const Instruction& instruction : instructions)
-      Code()[index++] = instruction;
+    for (const Instruction& instruction : instructions) Code()[index++] = instruction;
   }
 
   // Appends a copy of the fragment at `start`; returns where the copy begins.
   size_t CopyFragment(size_t start) {
     const size_t end = Size();
-    if (end + (end - start) > kMaxInstructions)
-      throw CompileFailure{kPatternOutOfMemory};
+    if (end + (end - start) > kMaxInstructions) throw CompileFailure{kPatternOutOfMemory};
     const size_t offset = end - start;
     for (size_t i = start; i < end; ++i) {
       Instruction copy = Code()[i];
-      if (HasInstructionOperand(copy.kind))
-        copy.operand += offset;
+      if (HasInstructionOperand(copy.kind)) copy.operand += offset;
       Code().push_back(copy);
     }
     return end;
@@ -141,8 +133,7 @@ class Parser {
   class NestingScope {
    public:
     explicit NestingScope(CompileContext& context) : context_(context) {
-      if (++context_.nesting > kMaxNesting)
-        throw CompileFailure{kPatternOutOfMemory};
+      if (++context_.nesting > kMaxNesting) throw CompileFailure{kPatternOutOfMemory};
     }
     ~NestingScope() { --context_.nesting; }
     NestingScope(const NestingScope&) = delete;
@@ -155,8 +146,7 @@ class Parser {
   // Sequence: terms up to the end or a closer, which the caller consumes.
   Fragment ParseSequence() {
     Fragment sequence{Size(), true};
-    while (CanBeginAtom())
-      sequence.may_be_empty &= ParseTerm().may_be_empty;
+    while (CanBeginAtom()) sequence.may_be_empty &= ParseTerm().may_be_empty;
     return sequence;
   }
 
@@ -182,8 +172,7 @@ class Parser {
       const bool second_may_be_empty = CanBeginAtom() ? ParseClosure().may_be_empty : true;
       term.may_be_empty |= second_may_be_empty;
     }
-    for (size_t jump : jumps_to_end)
-      Patch(jump, Size());
+    for (size_t jump : jumps_to_end) Patch(jump, Size());
     return term;
   }
 
@@ -192,14 +181,11 @@ class Parser {
   Fragment ParseClosure() {
     const Fragment atom = ParseAtom();
     const char16_t quantifier = Peek();
-    if (!IsQuantifier(quantifier))
-      return atom;
+    if (!IsQuantifier(quantifier)) return atom;
     ++pos_;
     const bool lazy = Peek() == u'?';
-    if (lazy)
-      ++pos_;
-    if (quantifier != u'?' && atom.may_be_empty)
-      throw CompileFailure{kPatternEmptyLoop};
+    if (lazy) ++pos_;
+    if (quantifier != u'?' && atom.may_be_empty) throw CompileFailure{kPatternEmptyLoop};
     switch (quantifier) {
       case u'*':
         lazy ? WrapLazy(atom.start, true) : WrapGreedy(atom.start, true);
@@ -228,16 +214,14 @@ class Parser {
                   {Kind::Jump, 0}});
     Emit(Kind::RequireProgress, slot);
     Emit(Kind::PositionToSlot, slot);
-    if (repeat)
-      Emit(Kind::Jump, start);
+    if (repeat) Emit(Kind::Jump, start);
     Patch(start + 6, Size());
   }
 
   // X*? (repeat) or X??: the continuation is tried first, one more X on failure.
   void WrapLazy(size_t start, bool repeat) {
     MakeRoom(start, 1);
-    if (repeat)
-      Emit(Kind::Jump, start);
+    if (repeat) Emit(Kind::Jump, start);
     Place(start, {{Kind::Call, Size()}});
   }
 
@@ -259,8 +243,7 @@ class Parser {
       case u'$':
         // Only the final `$` is the end of the text, which it matches without
         // consuming anything.
-        if (AtEnd())
-          return {Emit(Kind::Char, 0), true};
+        if (AtEnd()) return {Emit(Kind::Char, 0), true};
         return EmitLiteral(c);
       default:
         return EmitLiteral(c);
@@ -272,14 +255,12 @@ class Parser {
   // The content of a group; an empty one still needs an instruction to enter.
   Fragment ParseGroupBody() {
     Fragment body = ParseSequence();
-    if (Size() == body.start)
-      Emit(Kind::Skip);
+    if (Size() == body.start) Emit(Kind::Skip);
     return body;
   }
 
   void Expect(char16_t closer, int32_t error) {
-    if (Peek() != closer)
-      throw CompileFailure{error};
+    if (Peek() != closer) throw CompileFailure{error};
     ++pos_;
   }
 
@@ -331,23 +312,18 @@ class Parser {
 
   Fragment ParseClass() {
     const bool negated = Peek() == u'^';
-    if (negated)
-      ++pos_;
+    if (negated) ++pos_;
     const size_t start = Emit(negated ? Kind::CharNotInRanges : Kind::CharInRanges);
-    if (Peek() == u']')
-      throw CompileFailure{kPatternEmptyClass};
+    if (Peek() == u']') throw CompileFailure{kPatternEmptyClass};
     while (Peek() != u']') {
-      if (AtEnd())
-        throw CompileFailure{kPatternUnclosedClass};
+      if (AtEnd()) throw CompileFailure{kPatternUnclosedClass};
       const char16_t low = NextClassCharacter();
       char16_t high = low;
       if (Peek() == u'-') {
         ++pos_;
-        if (AtEnd() || Peek() == u']')
-          throw CompileFailure{kPatternUnclosedClass};
+        if (AtEnd() || Peek() == u']') throw CompileFailure{kPatternUnclosedClass};
         high = Next();  // taken as written
-        if (high < low)
-          throw CompileFailure{kPatternReversedRange};
+        if (high < low) throw CompileFailure{kPatternReversedRange};
       }
       Emit(Kind::Skip, low);
       Emit(Kind::Skip, high);
@@ -359,23 +335,18 @@ class Parser {
 
   char16_t NextClassCharacter() {
     const char16_t c = Next();
-    if (c != u'\\')
-      return c;
-    if (AtEnd())
-      throw CompileFailure{kPatternUnclosedClass};
+    if (c != u'\\') return c;
+    if (AtEnd()) throw CompileFailure{kPatternUnclosedClass};
     const char16_t escaped = Next();
     return escaped == u't' ? u'\t' : escaped;
   }
 
   Fragment ParseEscape() {
-    if (AtEnd())
-      return EmitLiteral(u'\\');  // a lone trailing backslash stands for itself
+    if (AtEnd()) return EmitLiteral(u'\\');  // a lone trailing backslash stands for itself
     const char16_t c = Next();
-    if (IsDigit(c))
-      return ParseBackReference(c);
+    if (IsDigit(c)) return ParseBackReference(c);
     for (const Abbreviation& abbreviation : context_.abbreviations) {
-      if (abbreviation.letter == c)
-        return ParseAbbreviation(abbreviation.expansion);
+      if (abbreviation.letter == c) return ParseAbbreviation(abbreviation.expansion);
     }
     return EmitLiteral(c);
   }
@@ -390,8 +361,7 @@ class Parser {
                   ? std::numeric_limits<uint32_t>::max()
                   : group * 10 + digit;
     }
-    if (group >= context_.groups.size())
-      throw CompileFailure{kPatternBadBackReference};
+    if (group >= context_.groups.size()) throw CompileFailure{kPatternBadBackReference};
     return {Emit(Kind::BackReference, group), context_.groups[group] != GroupState::kNeverEmpty};
   }
 
@@ -401,8 +371,7 @@ class Parser {
     try {
       return expansion_parser.ParseExpansion();
     } catch (const CompileFailure& failure) {
-      if (failure.error == kPatternOutOfMemory)
-        throw;
+      if (failure.error == kPatternOutOfMemory) throw;
       throw CompileFailure{kPatternBadAbbreviation};
     }
   }
@@ -428,8 +397,7 @@ char16_t FindFirstChar(const std::vector<Instruction>& code) {
         const bool returns_only =
             code[pc + 1].kind == Kind::Return ||
             (code[pc + 1].kind == Kind::RestoreGroup && code[pc + 2].kind == Kind::Return);
-        if (!returns_only)
-          return 0;
+        if (!returns_only) return 0;
         pc = instruction.operand;
         break;
       }
@@ -452,8 +420,7 @@ int32_t CompilePattern(std::u16string_view pattern,
                        std::span<const Abbreviation> abbreviations,
                        PatternProgram* program) {
   *program = PatternProgram();
-  if (pattern.empty())
-    return kPatternEmpty;
+  if (pattern.empty()) return kPatternEmpty;
   try {
     CompileContext context{abbreviations, *program, {}, 0};
     Parser(pattern, context).CompileWholePattern();

@@ -18,15 +18,13 @@ void PrepareState(const PatternProgram& program, MatchState& state) {
   state.slots.assign(program.slot_count, 0);
   state.limit_reached = false;
   state.match_start = state.match_end = 0;
-  if (state.stack.size() < kInitialStackEntries)
-    state.stack.resize(kInitialStackEntries);
+  if (state.stack.size() < kInitialStackEntries) state.stack.resize(kInitialStackEntries);
 }
 
 // Grows the full stack to twice its depth plus 4 entries.
 bool GrowStack(std::vector<size_t>& stack, size_t depth) {
   const size_t room = 2 * depth + 4;
-  if (room > kMaxStackEntries)
-    return false;
+  if (room > kMaxStackEntries) return false;
   try {
     stack.resize(room);
   } catch (const std::bad_alloc&) {
@@ -39,8 +37,7 @@ bool GrowStack(std::vector<size_t>& stack, size_t depth) {
 // and its operand.
 bool InRanges(const Instruction* code, size_t pc, char16_t c) {
   for (size_t slot = pc + 1; slot + 1 < code[pc].operand; slot += 2) {
-    if (code[slot].operand <= c && c <= code[slot + 1].operand)
-      return true;
+    if (code[slot].operand <= c && c <= code[slot + 1].operand) return true;
   }
   return false;
 }
@@ -65,8 +62,7 @@ bool RunPattern(const PatternProgram& program,
                 size_t first_start,
                 MatchState& state,
                 uint64_t& steps_left) {
-  if (program.instructions.empty())
-    return false;
+  if (program.instructions.empty()) return false;
   PrepareState(program, state);
   const Instruction* const code = program.instructions.data();
   const char16_t* const text = subject.data();
@@ -81,8 +77,7 @@ bool RunPattern(const PatternProgram& program,
   // The next start position worth an attempt: the next occurrence of the
   // character every match begins with, or the end of the text.
   const auto next_candidate = [&](size_t from) {
-    if (program.first_char == 0)
-      return from;
+    if (program.first_char == 0) return from;
     return std::min(subject.find(program.first_char, from), length);
   };
   const auto finish = [&](bool matched, size_t end) {
@@ -93,8 +88,7 @@ bool RunPattern(const PatternProgram& program,
   const auto pop = [&]() -> size_t { return depth == 0 ? 0 : stack[--depth]; };
   const auto push = [&](size_t value) {
     if (depth == capacity) [[unlikely]] {
-      if (!GrowStack(state.stack, depth))
-        return false;
+      if (!GrowStack(state.stack, depth)) return false;
       stack = state.stack.data();
       capacity = state.stack.size();
     }
@@ -103,8 +97,7 @@ bool RunPattern(const PatternProgram& program,
   };
 
   size_t start = next_candidate(first_start);
-  if (start > length || (start == length && length != 0))
-    return finish(false, length);
+  if (start > length || (start == length && length != 0)) return finish(false, length);
   size_t pos = start;
   size_t pc = 0;
   const auto fail = [&] { pc = pop(); };  // an empty stack restarts at instruction 0
@@ -132,8 +125,7 @@ bool RunPattern(const PatternProgram& program,
         break;
       case Kind::Char:
         if (pos < length ? text[pos] == operand : operand == 0) {
-          if (operand != 0)
-            ++pos;  // the end of the text is matched, not consumed
+          if (operand != 0) ++pos;  // the end of the text is matched, not consumed
           ++pc;
         } else {
           fail();
@@ -161,8 +153,7 @@ bool RunPattern(const PatternProgram& program,
         pc = operand;
         break;
       case Kind::PushPosition:
-        if (!push(pos))
-          return give_up();
+        if (!push(pos)) return give_up();
         ++pc;
         break;
       case Kind::PopPosition:
@@ -170,18 +161,15 @@ bool RunPattern(const PatternProgram& program,
         ++pc;
         break;
       case Kind::Call:
-        if (pc == 0)
-          state.match_start = pos;
-        if (!push(pc + 1))
-          return give_up();
+        if (pc == 0) state.match_start = pos;
+        if (!push(pc + 1)) return give_up();
         pc = operand;
         break;
       case Kind::Return:
         fail();
         break;
       case Kind::SaveSlot:
-        if (!push(slots[operand]))
-          return give_up();
+        if (!push(slots[operand])) return give_up();
         ++pc;
         break;
       case Kind::RestoreSlot:
@@ -214,10 +202,8 @@ bool RunPattern(const PatternProgram& program,
       case Kind::BackReference:
         // Comparing costs a step per character, so that the budget bounds
         // the work rather than the instruction count.
-        if (groups[operand].IsSet() && groups[operand].length() >= steps)
-          return give_up();
-        if (groups[operand].IsSet())
-          steps -= groups[operand].length();
+        if (groups[operand].IsSet() && groups[operand].length() >= steps) return give_up();
+        if (groups[operand].IsSet()) steps -= groups[operand].length();
         if (BackReferenceMatches(groups[operand], subject, pos)) {
           pos += groups[operand].length();
           ++pc;
@@ -229,8 +215,7 @@ bool RunPattern(const PatternProgram& program,
         return finish(false, start);
       case Kind::AdvanceStart:
         start = next_candidate(start + 1);
-        if (start >= length)
-          return finish(false, length);
+        if (start >= length) return finish(false, length);
         depth = 0;
         pos = start;
         pc = 0;
@@ -238,8 +223,7 @@ bool RunPattern(const PatternProgram& program,
       case Kind::Accept:
         return finish(true, pos);
       case Kind::SaveGroup:
-        if (!push(groups[operand].start) || !push(groups[operand].end))
-          return give_up();
+        if (!push(groups[operand].start) || !push(groups[operand].end)) return give_up();
         ++pc;
         break;
       case Kind::RestoreGroup:

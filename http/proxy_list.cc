@@ -10,8 +10,7 @@ bool IsSeparator(char c) {
 }
 
 std::string ToProxyUrl(std::string_view server) {
-  if (server.find("://") != std::string_view::npos)
-    return std::string(server);
+  if (server.find("://") != std::string_view::npos) return std::string(server);
   return "http://" + std::string(server);
 }
 
@@ -28,14 +27,12 @@ std::string SelectProxy(std::u16string_view list, bool secure) {
       continue;
     }
     size_t end = start;
-    while (end < text.size() && !IsSeparator(text[end]))
-      ++end;
+    while (end < text.size() && !IsSeparator(text[end])) ++end;
     const std::string_view entry(text.data() + start, end - start);
     start = end;
     const size_t equals = entry.find('=');
     if (equals == std::string_view::npos) {
-      if (fallback.empty())
-        fallback = ToProxyUrl(entry);
+      if (fallback.empty()) fallback = ToProxyUrl(entry);
     } else if (EqualsCaseInsensitiveASCII(entry.substr(0, equals), wanted_scheme) &&
                equals + 1 < entry.size()) {
       return ToProxyUrl(entry.substr(equals + 1));

@@ -8,8 +8,7 @@ namespace updater {
 namespace {
 
 bool IsTokenCharacter(char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
-    return true;
+  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
   return std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
 }
 
@@ -18,27 +17,22 @@ bool IsBlank(char c) {
 }
 
 std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front()))
-    text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back()))
-    text.remove_suffix(1);
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
 }
 
 std::optional<std::pair<std::string, std::string>> ParseLine(std::string_view line) {
   const size_t colon = line.find(':');
-  if (colon == 0 || colon == std::string_view::npos)
-    return std::nullopt;
+  if (colon == 0 || colon == std::string_view::npos) return std::nullopt;
   const std::string_view name = line.substr(0, colon);
   for (char c : name) {
-    if (!IsTokenCharacter(c))
-      return std::nullopt;
+    if (!IsTokenCharacter(c)) return std::nullopt;
   }
   const std::string_view value = TrimBlanks(line.substr(colon + 1));
   for (char c : value) {
     const auto byte = static_cast<unsigned char>(c);
-    if ((byte < 0x20 && c != '\t') || byte == 0x7F)
-      return std::nullopt;
+    if ((byte < 0x20 && c != '\t') || byte == 0x7F) return std::nullopt;
   }
   return std::make_pair(std::string(name), std::string(value));
 }
@@ -51,17 +45,13 @@ bool RequestHeaders::AddCoalescing(std::u16string_view lines) {
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
-    if (end == std::string::npos)
-      end = text.size();
+    if (end == std::string::npos) end = text.size();
     std::string_view line(text.data() + start, end - start);
-    if (!line.empty() && line.back() == '\r')
-      line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     start = end + 1;
-    if (line.empty())
-      continue;
+    if (line.empty()) continue;
     auto header = ParseLine(line);
-    if (!header)
-      return false;
+    if (!header) return false;
     parsed.push_back(std::move(*header));
   }
   for (auto& [name, value] : parsed) {
@@ -81,8 +71,7 @@ bool RequestHeaders::AddCoalescing(std::u16string_view lines) {
 std::vector<std::string> RequestHeaders::ToLines() const {
   std::vector<std::string> lines;
   lines.reserve(headers_.size());
-  for (const auto& [name, value] : headers_)
-    lines.push_back(name + ": " + value);
+  for (const auto& [name, value] : headers_) lines.push_back(name + ": " + value);
   return lines;
 }
 

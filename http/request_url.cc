@@ -15,39 +15,31 @@ bool IsHostCharacter(char16_t c) {
 }
 
 bool IsValidHost(std::u16string_view host) {
-  if (host.empty())
-    return false;
+  if (host.empty()) return false;
   if (host.front() == u'[') {
-    if (host.size() < 3 || host.back() != u']')
-      return false;
+    if (host.size() < 3 || host.back() != u']') return false;
     for (char16_t c : host.substr(1, host.size() - 2)) {
       const bool hex =
           (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-      if (!hex && c != u':' && c != u'.')
-        return false;
+      if (!hex && c != u':' && c != u'.') return false;
     }
     return true;
   }
   for (char16_t c : host) {
-    if (!IsHostCharacter(c))
-      return false;
+    if (!IsHostCharacter(c)) return false;
   }
   return true;
 }
 
 std::optional<uint16_t> ParsePort(std::u16string_view text, uint16_t default_port) {
-  if (text.empty())
-    return default_port;
-  if (text.size() > 5)
-    return std::nullopt;
+  if (text.empty()) return default_port;
+  if (text.size() > 5) return std::nullopt;
   uint32_t port = 0;
   for (char16_t c : text) {
-    if (c < u'0' || c > u'9')
-      return std::nullopt;
+    if (c < u'0' || c > u'9') return std::nullopt;
     port = port * 10 + (c - u'0');
   }
-  if (port == 0 || port > 65535)
-    return std::nullopt;
+  if (port == 0 || port > 65535) return std::nullopt;
   return static_cast<uint16_t>(port);
 }
 
@@ -56,11 +48,9 @@ bool SplitHostAndPort(std::u16string_view authority, RequestUrl& url) {
   size_t colon = std::u16string_view::npos;
   if (!authority.empty() && authority.front() == u'[') {
     const size_t bracket = authority.find(u']');
-    if (bracket == std::u16string_view::npos)
-      return false;
+    if (bracket == std::u16string_view::npos) return false;
     if (bracket + 1 < authority.size()) {
-      if (authority[bracket + 1] != u':')
-        return false;
+      if (authority[bracket + 1] != u':') return false;
       colon = bracket + 1;
     }
   } else {
@@ -70,8 +60,7 @@ bool SplitHostAndPort(std::u16string_view authority, RequestUrl& url) {
   const auto port = ParsePort(
       colon == std::u16string_view::npos ? std::u16string_view() : authority.substr(colon + 1),
       url.secure ? kHttpsPort : kHttpPort);
-  if (!port || !IsValidHost(host))
-    return false;
+  if (!port || !IsValidHost(host)) return false;
   url.host = std::u16string(host);
   url.port = *port;
   return true;
@@ -89,8 +78,7 @@ void AppendPercentEncoded(unsigned char byte, std::string& out) {
 std::optional<RequestUrl> CrackRequestUrl(std::u16string_view url, uint32_t& error) {
   error = kErrorHttpInvalidUrl;
   const size_t scheme_end = url.find(u"://");
-  if (scheme_end == std::u16string_view::npos)
-    return std::nullopt;
+  if (scheme_end == std::u16string_view::npos) return std::nullopt;
   RequestUrl result;
   const std::u16string scheme = ToLowerASCII(url.substr(0, scheme_end));
   if (scheme == u"https") {
@@ -106,13 +94,11 @@ std::optional<RequestUrl> CrackRequestUrl(std::u16string_view url, uint32_t& err
   if (const size_t at = authority.rfind(u'@'); at != std::u16string_view::npos) {
     authority.remove_prefix(at + 1);
   }
-  if (!SplitHostAndPort(authority, result))
-    return std::nullopt;
+  if (!SplitHostAndPort(authority, result)) return std::nullopt;
   const std::u16string_view path = authority_end == std::u16string_view::npos
                                        ? std::u16string_view()
                                        : rest.substr(authority_end);
-  if (path.empty() || path.front() != u'/')
-    result.path.push_back(u'/');
+  if (path.empty() || path.front() != u'/') result.path.push_back(u'/');
   result.path.append(path);
   if (result.host.size() > kMaxHostLength || result.path.size() > kMaxPathLength) {
     error = kErrorInsufficientBuffer;

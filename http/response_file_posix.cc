@@ -19,8 +19,7 @@ class FileDescriptor {
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   ~FileDescriptor() {
-    if (fd_ >= 0)
-      close(fd_);
+    if (fd_ >= 0) close(fd_);
   }
   int get() const { return fd_; }
   bool Close() {
@@ -36,10 +35,8 @@ class FileDescriptor {
 bool WriteAll(int fd, std::span<const uint8_t> bytes) {
   while (!bytes.empty()) {
     const ssize_t written = write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR)
-      continue;
-    if (written <= 0)
-      return false;
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
     bytes = bytes.subspan(static_cast<size_t>(written));
   }
   return true;
@@ -48,20 +45,16 @@ bool WriteAll(int fd, std::span<const uint8_t> bytes) {
 }  // namespace
 
 bool WriteResponseFile(const FsPath& path, std::span<const uint8_t> bytes) {
-  if (path.empty())
-    return false;
+  if (path.empty()) return false;
   const std::string name = UTF16ToUTF8(path.value());
   // Non-blocking so that a FIFO planted at the path fails instead of hanging;
   // truncation waits until the file is known to be ours.
   FileDescriptor file(
       open(name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, kOwnerOnly));
-  if (file.get() < 0)
-    return false;
+  if (file.get() < 0) return false;
   struct stat status;
-  if (fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))
-    return false;
-  if (fchmod(file.get(), kOwnerOnly) != 0 || ftruncate(file.get(), 0) != 0)
-    return false;
+  if (fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  if (fchmod(file.get(), kOwnerOnly) != 0 || ftruncate(file.get(), 0) != 0) return false;
   return WriteAll(file.get(), bytes) && file.Close();
 }
 

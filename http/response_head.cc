@@ -20,29 +20,24 @@ uint32_t ParseClampedLength(std::u16string_view digits) {
   uint64_t value = 0;
   for (char16_t c : digits) {
     value = value * 10 + static_cast<uint32_t>(c - u'0');
-    if (value > kMax)
-      return kMax;
+    if (value > kMax) return kMax;
   }
   return static_cast<uint32_t>(value);
 }
 
 std::u16string_view TrimSpaces(std::u16string_view text) {
-  while (!text.empty() && text.front() == u' ')
-    text.remove_prefix(1);
-  while (!text.empty() && text.back() == u' ')
-    text.remove_suffix(1);
+  while (!text.empty() && text.front() == u' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
   return text;
 }
 
 void AppendCookies(const std::vector<std::u16string>& values, std::u16string& cookies) {
   for (size_t i = 0; i < values.size(); ++i) {
-    if (i > 0)
-      cookies += u"; ";
+    if (i > 0) cookies += u"; ";
     cookies += values[i];
   }
   cookies = std::u16string(TrimSpaces(cookies));
-  if (!cookies.empty() && cookies.back() != u';')
-    cookies += u';';
+  if (!cookies.empty() && cookies.back() != u';') cookies += u';';
 }
 
 }  // namespace
@@ -78,16 +73,12 @@ std::u16string WidenHeaderBlock(std::string_view raw) {
   size_t start = 0;
   while (start < raw.size()) {
     size_t end = raw.find('\n', start);
-    if (end == std::string_view::npos)
-      end = raw.size();
+    if (end == std::string_view::npos) end = raw.size();
     std::string_view line = raw.substr(start, end - start);
     start = end + 1;
-    if (!line.empty() && line.back() == '\r')
-      line.remove_suffix(1);
-    if (line.empty())
-      continue;
-    for (char c : line)
-      block.push_back(static_cast<unsigned char>(c));
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) continue;
+    for (char c : line) block.push_back(static_cast<unsigned char>(c));
     block += u"\r\n";
   }
   return block;

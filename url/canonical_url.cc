@@ -32,8 +32,7 @@ SchemeInfo LookUpScheme(std::string_view scheme) {
       {"file", {SchemeKind::kFile, std::nullopt}},
   }};
   for (const KnownScheme& known : kKnownSchemes) {
-    if (known.name == scheme)
-      return known.info;
+    if (known.name == scheme) return known.info;
   }
   return {};
 }
@@ -54,11 +53,9 @@ bool IsSchemeCharacter(char c) {
 std::optional<uint32_t> ParsePort(std::string_view digits) {
   uint32_t port = 0;
   for (char c : digits) {
-    if (!IsAsciiDigit(c))
-      return std::nullopt;
+    if (!IsAsciiDigit(c)) return std::nullopt;
     port = port * 10 + static_cast<uint32_t>(c - '0');
-    if (port > 65535)
-      return std::nullopt;
+    if (port > 65535) return std::nullopt;
   }
   return port;
 }
@@ -67,12 +64,9 @@ std::optional<uint32_t> ParsePort(std::string_view digits) {
 size_t FindPortColon(std::string_view host_and_port) {
   bool inside_brackets = false;
   for (size_t i = 0; i < host_and_port.size(); ++i) {
-    if (host_and_port[i] == '[')
-      inside_brackets = true;
-    if (host_and_port[i] == ']')
-      inside_brackets = false;
-    if (host_and_port[i] == ':' && !inside_brackets)
-      return i;
+    if (host_and_port[i] == '[') inside_brackets = true;
+    if (host_and_port[i] == ']') inside_brackets = false;
+    if (host_and_port[i] == ':' && !inside_brackets) return i;
   }
   return std::string_view::npos;
 }
@@ -84,10 +78,8 @@ class UrlCanonicalizer {
   explicit UrlCanonicalizer(std::string_view input) : input_(input) {}
 
   std::optional<CanonicalUrl> Run() {
-    if (!ParseScheme())
-      return std::nullopt;
-    if (!ParseHierarchy())
-      return std::nullopt;
+    if (!ParseScheme()) return std::nullopt;
+    if (!ParseHierarchy()) return std::nullopt;
     ParseQueryAndFragment();
     return std::move(url_);
   }
@@ -105,19 +97,16 @@ class UrlCanonicalizer {
 
   size_t FindAuthorityEnd() const {
     size_t end = pos_;
-    while (end < input_.size() && !IsAuthorityEnd(input_[end]))
-      ++end;
+    while (end < input_.size() && !IsAuthorityEnd(input_[end])) ++end;
     return end;
   }
 
   bool ParseScheme() {
     const size_t colon = input_.find(':');
-    if (colon == std::string_view::npos || colon == 0 || !IsAsciiAlpha(input_[0]))
-      return false;
+    if (colon == std::string_view::npos || colon == 0 || !IsAsciiAlpha(input_[0])) return false;
     const std::string_view scheme = input_.substr(0, colon);
     for (char c : scheme) {
-      if (!IsSchemeCharacter(c))
-        return false;
+      if (!IsSchemeCharacter(c)) return false;
     }
     url_.spec = ToLowerASCII(scheme);
     url_.scheme = {0, colon};
@@ -130,22 +119,18 @@ class UrlCanonicalizer {
   bool ParseHierarchy() {
     switch (scheme_.kind) {
       case SchemeKind::kSpecial:
-        while (pos_ < input_.size() && IsSlash(input_[pos_]))
-          ++pos_;
-        if (!ParseAuthority())
-          return false;
+        while (pos_ < input_.size() && IsSlash(input_[pos_])) ++pos_;
+        if (!ParseAuthority()) return false;
         ParsePath(PathStyle::kSpecial);
         return true;
       case SchemeKind::kFile:
-        if (!ParseFileHost())
-          return false;
+        if (!ParseFileHost()) return false;
         ParsePath(PathStyle::kFile);
         return true;
       case SchemeKind::kOther:
         if (Remaining("//")) {
           pos_ += 2;
-          if (!ParseAuthority())
-            return false;
+          if (!ParseAuthority()) return false;
           ParsePath(PathStyle::kOther);
         } else if (Remaining("/")) {
           ParsePath(PathStyle::kOther);
@@ -167,33 +152,26 @@ class UrlCanonicalizer {
     if (at != std::string_view::npos) {
       userinfo = authority.substr(0, at);
       authority.remove_prefix(at + 1);
-      if (authority.empty())
-        return false;
+      if (authority.empty()) return false;
     }
     const size_t colon = FindPortColon(authority);
     const std::string_view host_text = authority.substr(0, colon);
     std::optional<uint32_t> port;
     if (colon != std::string_view::npos) {
-      if (host_text.empty())
-        return false;
+      if (host_text.empty()) return false;
       const std::string_view port_text = authority.substr(colon + 1);
       port = ParsePort(port_text);
-      if (!port)
-        return false;
-      if (port_text.empty() || port == scheme_.default_port)
-        port.reset();
+      if (!port) return false;
+      if (port_text.empty() || port == scheme_.default_port) port.reset();
     }
-    if (host_text.empty() && IsSpecial())
-      return false;
+    if (host_text.empty() && IsSpecial()) return false;
     const std::optional<std::string> host =
         IsSpecial() ? CanonicalizeSpecialHost(host_text) : CanonicalizeOpaqueHost(host_text);
-    if (!host)
-      return false;
+    if (!host) return false;
     url_.spec += "//";
     AppendUserinfo(userinfo);
     AppendHost(*host);
-    if (port)
-      AppendPort(*port);
+    if (port) AppendPort(*port);
     return true;
   }
 
@@ -202,8 +180,7 @@ class UrlCanonicalizer {
     const std::string_view username = userinfo.substr(0, colon);
     const std::string_view password =
         colon == std::string_view::npos ? std::string_view() : userinfo.substr(colon + 1);
-    if (username.empty() && password.empty())
-      return;
+    if (username.empty() && password.empty()) return;
     url_.username = AppendEncoded(username, EncodeSet::kUserinfo);
     if (!password.empty()) {
       url_.spec += ':';
@@ -243,8 +220,7 @@ class UrlCanonicalizer {
         return true;
       }
       const std::optional<std::string> host = CanonicalizeSpecialHost(host_text);
-      if (!host)
-        return false;
+      if (!host) return false;
       AppendHost(*host == "localhost" ? "" : *host);
       return true;
     }
@@ -264,8 +240,7 @@ class UrlCanonicalizer {
   // Without a host, a path starting with "//" would read back as one; "/."
   // in front keeps the meaning and is not part of the path.
   void KeepPathFromReadingAsHost() {
-    if (!Text(url_.path).starts_with("//"))
-      return;
+    if (!Text(url_.path).starts_with("//")) return;
     url_.spec.insert(url_.path.begin, "/.");
     url_.path.begin += 2;
   }
@@ -310,8 +285,7 @@ class UrlCanonicalizer {
 
 std::optional<CanonicalUrl> CanonicalizeUrl(std::u16string_view text) {
   const std::optional<std::string> input = PrepareUrlInput(text);
-  if (!input)
-    return std::nullopt;
+  if (!input) return std::nullopt;
   return UrlCanonicalizer(*input).Run();
 }
 

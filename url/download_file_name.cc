@@ -13,10 +13,8 @@ std::string_view LastPathSegment(std::string_view path) {
   size_t end = path.size();
   for (size_t i = path.size(); i > 0; --i) {
     const char c = path[i - 1];
-    if (c == ';')
-      end = i - 1;
-    if (c == '/' || c == '\\')
-      return path.substr(i, end - i);
+    if (c == ';') end = i - 1;
+    if (c == '/' || c == '\\') return path.substr(i, end - i);
   }
   return path.substr(0, end);
 }
@@ -29,12 +27,9 @@ bool IsHexDigit(char c) {
 // never an installer's, and whoever decodes it later must not get one.
 bool HoldsEscapedControl(std::string_view name) {
   for (size_t i = 0; i + 2 < name.size(); ++i) {
-    if (name[i] != '%' || !IsHexDigit(name[i + 2]))
-      continue;
-    if (name[i + 1] == '0' || name[i + 1] == '1')
-      return true;
-    if (name[i + 1] == '7' && (name[i + 2] == 'f' || name[i + 2] == 'F'))
-      return true;
+    if (name[i] != '%' || !IsHexDigit(name[i + 2])) continue;
+    if (name[i + 1] == '0' || name[i + 1] == '1') return true;
+    if (name[i + 1] == '7' && (name[i + 2] == 'f' || name[i + 2] == 'F')) return true;
   }
   return false;
 }
@@ -47,8 +42,7 @@ bool IsUsableFileName(std::string_view name) {
 
 std::string DownloadFileName(std::u16string_view download_url) {
   const std::optional<CanonicalUrl> url = CanonicalizeUrl(download_url);
-  if (!url)
-    return {};
+  if (!url) return {};
   const std::string_view name = LastPathSegment(url->Text(url->path));
   return IsUsableFileName(name) ? std::string(name) : std::string();
 }

@@ -19,12 +19,9 @@ bool IsDecimalDigit(char c) {
 }
 
 int HexDigitValue(char c) {
-  if (IsDecimalDigit(c))
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
+  if (IsDecimalDigit(c)) return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
 
@@ -41,8 +38,7 @@ std::vector<std::string_view> SplitLabels(std::string_view host) {
 
 // One part of an IPv4 host in its radix; nothing when it holds other digits.
 std::optional<uint64_t> ParseIPv4Number(std::string_view text) {
-  if (text.empty())
-    return std::nullopt;
+  if (text.empty()) return std::nullopt;
   int radix = 10;
   if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     radix = 16;
@@ -54,8 +50,7 @@ std::optional<uint64_t> ParseIPv4Number(std::string_view text) {
   uint64_t value = 0;
   for (char c : text) {
     const int digit = HexDigitValue(c);
-    if (digit < 0 || digit >= radix)
-      return std::nullopt;
+    if (digit < 0 || digit >= radix) return std::nullopt;
     value = std::min(value * static_cast<uint64_t>(radix) + static_cast<uint64_t>(digit),
                      kNumberCeiling);
   }
@@ -65,8 +60,7 @@ std::optional<uint64_t> ParseIPv4Number(std::string_view text) {
 std::string SerializeIPv4(uint32_t address) {
   std::string text;
   for (int shift = 24; shift >= 0; shift -= 8) {
-    if (!text.empty())
-      text += '.';
+    if (!text.empty()) text += '.';
     text += std::to_string((address >> shift) & 0xFF);
   }
   return text;
@@ -74,30 +68,24 @@ std::string SerializeIPv4(uint32_t address) {
 
 // Reads the dotted IPv4 tail of an IPv6 address into two pieces.
 bool ParseEmbeddedIPv4(std::string_view text, IPv6Pieces& pieces, size_t& piece_index) {
-  if (piece_index > 6)
-    return false;
+  if (piece_index > 6) return false;
   int numbers_seen = 0;
   size_t i = 0;
   while (i < text.size()) {
     if (numbers_seen > 0) {
-      if (text[i] != '.' || numbers_seen >= 4)
-        return false;
+      if (text[i] != '.' || numbers_seen >= 4) return false;
       ++i;
     }
-    if (i == text.size() || !IsDecimalDigit(text[i]))
-      return false;
+    if (i == text.size() || !IsDecimalDigit(text[i])) return false;
     int part = -1;
     for (; i < text.size() && IsDecimalDigit(text[i]); ++i) {
-      if (part == 0)
-        return false;  // no leading zeros
+      if (part == 0) return false;  // no leading zeros
       part = (part < 0 ? 0 : part * 10) + (text[i] - '0');
-      if (part > 255)
-        return false;
+      if (part > 255) return false;
     }
     pieces[piece_index] = static_cast<uint16_t>(pieces[piece_index] * 0x100 + part);
     ++numbers_seen;
-    if (numbers_seen == 2 || numbers_seen == 4)
-      ++piece_index;
+    if (numbers_seen == 2 || numbers_seen == 4) ++piece_index;
   }
   return numbers_seen == 4;
 }
@@ -108,17 +96,14 @@ std::optional<IPv6Pieces> ParseIPv6(std::string_view text) {
   std::optional<size_t> compress;
   size_t i = 0;
   if (!text.empty() && text[0] == ':') {
-    if (text.size() < 2 || text[1] != ':')
-      return std::nullopt;
+    if (text.size() < 2 || text[1] != ':') return std::nullopt;
     i = 2;
     compress = ++piece_index;
   }
   while (i < text.size()) {
-    if (piece_index == 8)
-      return std::nullopt;
+    if (piece_index == 8) return std::nullopt;
     if (text[i] == ':') {
-      if (compress)
-        return std::nullopt;
+      if (compress) return std::nullopt;
       ++i;
       compress = ++piece_index;
       continue;
@@ -135,16 +120,14 @@ std::optional<IPv6Pieces> ParseIPv6(std::string_view text) {
       break;
     }
     if (i < text.size() && text[i] == ':') {
-      if (++i == text.size())
-        return std::nullopt;
+      if (++i == text.size()) return std::nullopt;
     } else if (i < text.size()) {
       return std::nullopt;
     }
     pieces[piece_index++] = static_cast<uint16_t>(value);
   }
   if (!compress) {
-    if (piece_index != 8)
-      return std::nullopt;
+    if (piece_index != 8) return std::nullopt;
     return pieces;
   }
   // Moves the pieces after "::" to the end of the address.
@@ -165,8 +148,7 @@ std::pair<size_t, size_t> LongestZeroRun(const IPv6Pieces& pieces) {
       continue;
     }
     size_t end = begin;
-    while (end < 8 && pieces[end] == 0)
-      ++end;
+    while (end < 8 && pieces[end] == 0) ++end;
     if (end - begin > best_length) {
       best = {begin, end};
       best_length = end - begin;
@@ -189,13 +171,11 @@ std::string SerializeIPv6(const IPv6Pieces& pieces) {
     bool leading = true;
     for (int shift = 12; shift >= 0; shift -= 4) {
       const unsigned digit = (pieces[index] >> shift) & 0xF;
-      if (leading && digit == 0 && shift != 0)
-        continue;
+      if (leading && digit == 0 && shift != 0) continue;
       leading = false;
       text += kHexDigits[digit];
     }
-    if (index != 7)
-      text += ':';
+    if (index != 7) text += ':';
   }
   return text;
 }
@@ -205,8 +185,7 @@ std::string SerializeIPv6(const IPv6Pieces& pieces) {
 bool EndsInANumber(std::string_view host) {
   std::vector<std::string_view> labels = SplitLabels(host);
   if (labels.back().empty()) {
-    if (labels.size() == 1)
-      return false;
+    if (labels.size() == 1) return false;
     labels.pop_back();
   }
   const std::string_view last = labels.back();
@@ -218,24 +197,19 @@ bool EndsInANumber(std::string_view host) {
 
 std::optional<std::string> CanonicalizeIPv4(std::string_view host) {
   std::vector<std::string_view> parts = SplitLabels(host);
-  if (parts.back().empty() && parts.size() > 1)
-    parts.pop_back();
-  if (parts.size() > 4)
-    return std::nullopt;
+  if (parts.back().empty() && parts.size() > 1) parts.pop_back();
+  if (parts.size() > 4) return std::nullopt;
   std::vector<uint64_t> numbers;
   for (std::string_view part : parts) {
     const std::optional<uint64_t> number = ParseIPv4Number(part);
-    if (!number)
-      return std::nullopt;
+    if (!number) return std::nullopt;
     numbers.push_back(*number);
   }
   for (size_t i = 0; i + 1 < numbers.size(); ++i) {
-    if (numbers[i] > 255)
-      return std::nullopt;
+    if (numbers[i] > 255) return std::nullopt;
   }
   const size_t tail_bytes = 5 - numbers.size();
-  if (numbers.back() >= (uint64_t{1} << (8 * tail_bytes)))
-    return std::nullopt;
+  if (numbers.back() >= (uint64_t{1} << (8 * tail_bytes))) return std::nullopt;
   uint64_t address = numbers.back();
   for (size_t i = 0; i + 1 < numbers.size(); ++i) {
     address += numbers[i] << (8 * (3 - i));
@@ -245,8 +219,7 @@ std::optional<std::string> CanonicalizeIPv4(std::string_view host) {
 
 std::optional<std::string> CanonicalizeIPv6(std::string_view address) {
   const std::optional<IPv6Pieces> pieces = ParseIPv6(address);
-  if (!pieces)
-    return std::nullopt;
+  if (!pieces) return std::nullopt;
   return SerializeIPv6(*pieces);
 }
 

@@ -23,20 +23,16 @@ bool InUserinfoSet(unsigned char byte) {
 }
 
 std::optional<unsigned char> HexDigitValue(char c) {
-  if (c >= '0' && c <= '9')
-    return static_cast<unsigned char>(c - '0');
-  if (c >= 'a' && c <= 'f')
-    return static_cast<unsigned char>(c - 'a' + 10);
-  if (c >= 'A' && c <= 'F')
-    return static_cast<unsigned char>(c - 'A' + 10);
+  if (c >= '0' && c <= '9') return static_cast<unsigned char>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<unsigned char>(c - 'a' + 10);
+  if (c >= 'A' && c <= 'F') return static_cast<unsigned char>(c - 'A' + 10);
   return std::nullopt;
 }
 
 }  // namespace
 
 bool ShouldPercentEncode(unsigned char byte, EncodeSet set) {
-  if (byte < 0x20 || byte > 0x7E)
-    return true;
+  if (byte < 0x20 || byte > 0x7E) return true;
   switch (set) {
     case EncodeSet::kC0Control:
       return false;

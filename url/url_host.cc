@@ -31,39 +31,30 @@ bool IsBracketed(std::string_view host) {
 }
 
 std::optional<std::string> CanonicalizeBracketedIPv6(std::string_view host) {
-  if (host.size() < 2 || host.back() != ']')
-    return std::nullopt;
+  if (host.size() < 2 || host.back() != ']') return std::nullopt;
   const std::optional<std::string> address = CanonicalizeIPv6(host.substr(1, host.size() - 2));
-  if (!address)
-    return std::nullopt;
+  if (!address) return std::nullopt;
   return "[" + *address + "]";
 }
 
 }  // namespace
 
 std::optional<std::string> CanonicalizeSpecialHost(std::string_view host) {
-  if (IsBracketed(host))
-    return CanonicalizeBracketedIPv6(host);
-  if (host.size() > kMaxHostLength)
-    return std::nullopt;
+  if (IsBracketed(host)) return CanonicalizeBracketedIPv6(host);
+  if (host.size() > kMaxHostLength) return std::nullopt;
   const std::optional<std::string> domain = DomainToASCII(PercentDecode(host));
-  if (!domain)
-    return std::nullopt;
+  if (!domain) return std::nullopt;
   for (char c : *domain) {
-    if (IsForbiddenDomainCodePoint(c))
-      return std::nullopt;
+    if (IsForbiddenDomainCodePoint(c)) return std::nullopt;
   }
-  if (EndsInANumber(*domain))
-    return CanonicalizeIPv4(*domain);
+  if (EndsInANumber(*domain)) return CanonicalizeIPv4(*domain);
   return domain;
 }
 
 std::optional<std::string> CanonicalizeOpaqueHost(std::string_view host) {
-  if (IsBracketed(host))
-    return CanonicalizeBracketedIPv6(host);
+  if (IsBracketed(host)) return CanonicalizeBracketedIPv6(host);
   for (char c : host) {
-    if (IsForbiddenHostCodePoint(c))
-      return std::nullopt;
+    if (IsForbiddenHostCodePoint(c)) return std::nullopt;
   }
   std::string canonical;
   AppendPercentEncoded(host, EncodeSet::kC0Control, canonical);

@@ -15,12 +15,9 @@ bool IsLowSurrogate(char16_t c) {
 
 bool IsWellFormedUTF16(std::u16string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
-    if (IsLowSurrogate(text[i]))
-      return false;
-    if (!IsHighSurrogate(text[i]))
-      continue;
-    if (i + 1 == text.size() || !IsLowSurrogate(text[i + 1]))
-      return false;
+    if (IsLowSurrogate(text[i])) return false;
+    if (!IsHighSurrogate(text[i])) continue;
+    if (i + 1 == text.size() || !IsLowSurrogate(text[i + 1])) return false;
     ++i;
   }
   return true;
@@ -37,12 +34,9 @@ bool IsTabOrNewline(char c) {
 }  // namespace
 
 std::optional<std::string> PrepareUrlInput(std::u16string_view text) {
-  if (text.size() > kMaxUrlLength || !IsWellFormedUTF16(text))
-    return std::nullopt;
-  while (!text.empty() && IsC0ControlOrSpace(text.front()))
-    text.remove_prefix(1);
-  while (!text.empty() && IsC0ControlOrSpace(text.back()))
-    text.remove_suffix(1);
+  if (text.size() > kMaxUrlLength || !IsWellFormedUTF16(text)) return std::nullopt;
+  while (!text.empty() && IsC0ControlOrSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsC0ControlOrSpace(text.back())) text.remove_suffix(1);
   std::string prepared = UTF16ToUTF8(text);
   std::erase_if(prepared, IsTabOrNewline);
   return prepared;

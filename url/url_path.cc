@@ -35,11 +35,9 @@ class PathBuilder {
   void Add(std::string_view segment, bool is_last) {
     if (IsDoubleDotSegment(segment)) {
       DropLast();
-      if (is_last)
-        Append("");
+      if (is_last) Append("");
     } else if (IsSingleDotSegment(segment)) {
-      if (is_last)
-        Append("");
+      if (is_last) Append("");
     } else {
       Append(segment);
     }
@@ -58,8 +56,7 @@ class PathBuilder {
   }
 
   void DropLast() {
-    if (starts_.empty() || IsLoneDriveLetter())
-      return;
+    if (starts_.empty() || IsLoneDriveLetter()) return;
     out_.resize(starts_.back());
     starts_.pop_back();
   }
@@ -82,15 +79,12 @@ bool IsWindowsDriveLetter(std::string_view text) {
 }
 
 void AppendCanonicalPath(std::string_view path, PathStyle style, std::string& out) {
-  if (style == PathStyle::kOther && path.empty())
-    return;
-  if (!path.empty() && IsSeparator(path.front(), style))
-    path.remove_prefix(1);
+  if (style == PathStyle::kOther && path.empty()) return;
+  if (!path.empty() && IsSeparator(path.front(), style)) path.remove_prefix(1);
   PathBuilder builder(style, out);
   size_t start = 0;
   for (size_t i = 0; i <= path.size(); ++i) {
-    if (i < path.size() && !IsSeparator(path[i], style))
-      continue;
+    if (i < path.size() && !IsSeparator(path[i], style)) continue;
     builder.Add(path.substr(start, i - start), i == path.size());
     start = i + 1;
   }

@@ -23,7 +23,8 @@ struct Posted {
 class FlowStepsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::u16string base = u"Global\\flow_steps_test_" + ASCIIToUTF16(std::to_string(getpid()));
+    const std::u16string base =
+        u"Global\\flow_steps_test_" + ASCIIToUTF16(std::to_string(getpid()));
     UpdaterState& state = GetUpdaterState();
     state.interactive = true;
     state.poster = [this](NotifyCode code, NotificationValue value) {

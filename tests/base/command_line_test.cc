@@ -17,8 +17,7 @@ ParsedCommandLine Parse(const std::vector<std::u16string>& items) {
 
 std::vector<std::string> SwitchNames(const ParsedCommandLine& command_line) {
   std::vector<std::string> names;
-  for (const auto& [name, value] : command_line.Switches())
-    names.push_back(name);
+  for (const auto& [name, value] : command_line.Switches()) names.push_back(name);
   return names;
 }
 
@@ -131,8 +130,7 @@ TEST(ParsedCommandLineTest, CommandStringsRoundTripThroughTheSplitter) {
   built.AddSwitch("real-exe-path", u"C:\\Program Files\\Browser\\brelix.exe");
   built.AddSwitch("odd", u"ends with \\");
   built.AddSwitch("eq", u"k=v w");
-  for (const std::u16string& argument : arguments)
-    built.AddArgument(argument);
+  for (const std::u16string& argument : arguments) built.AddArgument(argument);
 
   const std::vector<std::u16string> items = SplitCommandString(built.ToCommandString());
   const ParsedCommandLine reparsed = ParsedCommandLine::FromCommandString(built.ToCommandString());

@@ -34,8 +34,7 @@ TEST(DirectoryWalkerTest, RecursiveOrderIsLastFoundDirectoryFirst) {
   TempTree tree;
   ASSERT_TRUE(tree.ok());
   const std::set<std::string> directories = {"a", "a/a1", "a/a1/x", "a/a2", "b", "c", "c/c1"};
-  for (const std::string& directory : directories)
-    tree.MakeDir(directory);
+  for (const std::string& directory : directories) tree.MakeDir(directory);
   for (const char* file : {"f", "a/f", "a/a1/f", "a/a1/x/f", "b/f", "b/g", "c/c1/f"}) {
     tree.Write(file, "");
   }
@@ -53,8 +52,7 @@ TEST(DirectoryWalkerTest, RecursiveOrderIsLastFoundDirectoryFirst) {
     const std::string current = pending.back();
     pending.pop_back();
     for (; i < walked.size() && ParentOf(walked[i]) == current; ++i) {
-      if (directories.contains(walked[i]))
-        pending.push_back(walked[i]);
+      if (directories.contains(walked[i])) pending.push_back(walked[i]);
     }
   }
   EXPECT_EQ(i, walked.size()) << "entry out of order: " << walked[i];

@@ -245,8 +245,7 @@ TEST(FileOperationsTest, MoveAcrossFileSystems) {
   ASSERT_TRUE(disk.ok());
   struct stat shm_status;
   struct stat disk_status;
-  if (stat("/dev/shm", &shm_status) != 0)
-    GTEST_SKIP() << "no /dev/shm";
+  if (stat("/dev/shm", &shm_status) != 0) GTEST_SKIP() << "no /dev/shm";
   ASSERT_EQ(stat(disk.root().c_str(), &disk_status), 0);
   ASSERT_NE(shm_status.st_dev, disk_status.st_dev);
   TempTree memory("/dev/shm");

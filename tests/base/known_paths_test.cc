@@ -70,8 +70,7 @@ TEST(KnownPathsTest, ProcessWideLookupNamesThisProgram) {
 class TempDirectoryTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (const char* value = getenv("TMPDIR"))
-      saved_ = value;
+    if (const char* value = getenv("TMPDIR")) saved_ = value;
   }
   void TearDown() override {
     if (saved_) {

@@ -30,8 +30,7 @@ int main(int argc, char** argv) {
   std::this_thread::sleep_for(
       std::chrono::milliseconds(EnvironmentNumber("UPDATER_PROBE_DELAY_MS")));
   std::string out;
-  for (int i = 0; i < argc; ++i)
-    Record(out, 'A', argv[i]);
+  for (int i = 0; i < argc; ++i) Record(out, 'A', argv[i]);
   char directory[4096];
   Record(out, 'C', getcwd(directory, sizeof(directory)) ? directory : "?");
   const char* value = getenv("UPDATER_PROBE_VALUE");
@@ -39,8 +38,7 @@ int main(int argc, char** argv) {
   if (DIR* fds = opendir("/proc/self/fd")) {
     while (const dirent* entry = readdir(fds)) {
       const std::string name = entry->d_name;
-      if (name == "." || name == ".." || std::stoi(name) == dirfd(fds))
-        continue;
+      if (name == "." || name == ".." || std::stoi(name) == dirfd(fds)) continue;
       Record(out, 'F', name);
     }
     closedir(fds);
@@ -49,8 +47,7 @@ int main(int argc, char** argv) {
   out += '\0';
   for (size_t written = 0; written < out.size();) {
     const ssize_t n = write(1, out.data() + written, out.size() - written);
-    if (n <= 0)
-      return 99;
+    if (n <= 0) return 99;
     written += static_cast<size_t>(n);
   }
   return EnvironmentNumber("UPDATER_PROBE_EXIT_CODE");

@@ -36,8 +36,7 @@ RunResult RunIn(const fs::path& directory, const std::string& command) {
   FILE* pipe = popen(line.c_str(), "r");
   std::string output;
   char buffer[256];
-  while (size_t read = fread(buffer, 1, sizeof(buffer), pipe))
-    output.append(buffer, read);
+  while (size_t read = fread(buffer, 1, sizeof(buffer), pipe)) output.append(buffer, read);
   const int status = pclose(pipe);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }

@@ -86,8 +86,7 @@ TEST_F(ProcessLaunchTest, ChildGetsExactlyTheItemsAdded) {
       "plain",         "with blank",          "quote\"inside",      "trail\\",
       "trail two\\\\", "\\\\server\\share\\", "tab\there",          "  lead",
       "a\"b c\\\"d",   "\xc3\xbcn\xc3\xaf",   "--like-a-switch=a b"};
-  for (const std::string& argument : arguments)
-    command_line.AddArgument(argument);
+  for (const std::string& argument : arguments) command_line.AddArgument(argument);
 
   ProcessHandle process = LaunchCapturing(command_line, true);
   ASSERT_TRUE(process.IsValid()) << "errno " << errno;
@@ -121,8 +120,7 @@ TEST_F(ProcessLaunchTest, InheritsEnvironmentAndDirectoryButNoDescriptors) {
   ASSERT_TRUE(report.complete);
   EXPECT_EQ(report.value, "inherited value");
   EXPECT_EQ(report.directory, tree_.root());
-  for (const int descriptor : report.descriptors)
-    EXPECT_LE(descriptor, 2);
+  for (const int descriptor : report.descriptors) EXPECT_LE(descriptor, 2);
 }
 
 TEST_F(ProcessLaunchTest, WaitReturnsAfterTheChildEndedWhateverItsExitCode) {

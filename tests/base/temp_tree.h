@@ -20,17 +20,14 @@ class TempTree {
  public:
   explicit TempTree(const std::string& parent = "/tmp") {
     std::string pattern = parent + "/base_tests_XXXXXX";
-    if (mkdtemp(pattern.data()) != nullptr)
-      root_ = pattern;
+    if (mkdtemp(pattern.data()) != nullptr) root_ = pattern;
   }
   ~TempTree() {
-    if (root_.empty())
-      return;
+    if (root_.empty()) return;
     // Give every directory back its write bit so the removal can proceed.
     std::error_code error;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root_, error)) {
-      if (entry.is_directory() && !entry.is_symlink())
-        chmod(entry.path().c_str(), 0755);
+      if (entry.is_directory() && !entry.is_symlink()) chmod(entry.path().c_str(), 0755);
     }
     std::filesystem::remove_all(root_, error);
   }

@@ -38,8 +38,7 @@ std::optional<Span> Find(std::u16string_view pattern,
   EXPECT_EQ(compiled.Compile(pattern, case_sensitive), 0);
   MatchState state;
   size_t end = 0;
-  if (!compiled.Match(text, &state, &end))
-    return std::nullopt;
+  if (!compiled.Match(text, &state, &end)) return std::nullopt;
   EXPECT_EQ(end, state.match_end);
   return Span{state.match_start, state.match_end};
 }
@@ -111,8 +110,7 @@ TEST(HeaderPatternCompileTest, ResourceLimitsAreError1) {
   EXPECT_EQ(ErrorOf(std::u16string(300, u'!') + u"a"), 1);
   // Each `+` copies its atom: 24 nested ones would need 2^24 copies of "a".
   std::u16string doubling = u"a";
-  for (int i = 0; i < 24; ++i)
-    doubling = u"(" + doubling + u")+";
+  for (int i = 0; i < 24; ++i) doubling = u"(" + doubling + u")+";
   EXPECT_EQ(ErrorOf(doubling), 1);
 }
 
@@ -390,8 +388,7 @@ TEST(HeaderPatternClientTest, TheClientsPatternsOnAResponseHead) {
   EXPECT_THAT(Values(u"{</html>}", u"<html>..."), IsEmpty());
   // The same value found deep in a long text.
   std::u16string long_head;
-  for (int i = 0; i < 20000; ++i)
-    long_head += u"X-Filler: abcdefghijklmnopqrstuvwxyz\r\n";
+  for (int i = 0; i < 20000; ++i) long_head += u"X-Filler: abcdefghijklmnopqrstuvwxyz\r\n";
   long_head += u"Content-Length: 99\r\n\r\n";
   EXPECT_THAT(Values(u"Content-Length: {[0-9]+}", long_head), ElementsAre(u"99"));
 }

@@ -27,8 +27,7 @@ TEST(HttpClientHostileTest, MalformedHeadsFailEveryAttempt) {
       "HTTP/1.1 200 OK\r\n" +
           [] {
             std::string lines;
-            for (int i = 0; i < 40000; ++i)
-              lines += "X-" + std::to_string(i) + ": v\r\n";
+            for (int i = 0; i < 40000; ++i) lines += "X-" + std::to_string(i) + ": v\r\n";
             return lines;
           }() +
           "\r\n",
@@ -63,8 +62,7 @@ TEST(HttpClientHostileTest, OutlandishContentLengthsAreClampedOrCutShort) {
 
 TEST(HttpClientHostileTest, AResetInTheBodyKeepsWhatArrived) {
   RawServer server([](RawConnection& connection) {
-    if (!connection.ReadRequest())
-      return;
+    if (!connection.ReadRequest()) return;
     connection.Write("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(1000, 'p'));
     connection.Reset();
   });
@@ -82,8 +80,7 @@ TEST(HttpClientHostileTest, AResetInTheBodyKeepsWhatArrived) {
 
 TEST(HttpClientHostileTest, AStalledBodyEndsAtTheReceiveTimeout) {
   RawServer server([](RawConnection& connection) {
-    if (!connection.ReadRequest())
-      return;
+    if (!connection.ReadRequest()) return;
     connection.Write("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\nfirst");
     connection.StallUntilClosed();
   });
@@ -97,8 +94,7 @@ TEST(HttpClientHostileTest, AStalledBodyEndsAtTheReceiveTimeout) {
 
 TEST(HttpClientHostileTest, AServerThatNeverAnswersTimesOutEveryAttempt) {
   RawServer server([](RawConnection& connection) {
-    if (connection.ReadRequest())
-      connection.StallUntilClosed();
+    if (connection.ReadRequest()) connection.StallUntilClosed();
   });
   HttpClient client(U16(server.Url("/")), nullptr);
   client.SetReceiveTimeoutMs(kShortTimeoutMs);

@@ -34,8 +34,7 @@ const TestCertificates& Certificates() {
 class ScopedEnvironment {
  public:
   ScopedEnvironment(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name))
-      old_ = old;
+    if (const char* old = std::getenv(name)) old_ = old;
     value ? setenv(name, value, 1) : unsetenv(name);
   }
   ScopedEnvironment(const ScopedEnvironment&) = delete;

@@ -23,8 +23,7 @@ int ListenOnLoopback(int& port) {
   socklen_t length = sizeof(address);
   if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
       listen(fd, 16) != 0 || getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    if (fd >= 0)
-      close(fd);
+    if (fd >= 0) close(fd);
     return -1;
   }
   port = ntohs(address.sin_port);
@@ -35,10 +34,8 @@ bool WaitReadable(int fd, const std::atomic<bool>& stopping) {
   while (!stopping) {
     pollfd entry{fd, POLLIN, 0};
     const int ready = poll(&entry, 1, kPollIntervalMs);
-    if (ready > 0)
-      return true;
-    if (ready < 0 && errno != EINTR)
-      return false;
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) return false;
   }
   return false;
 }
@@ -49,8 +46,7 @@ std::optional<RecordedRequest> ParseHead(std::string_view head) {
   const std::string_view request_line = head.substr(0, line_end);
   const size_t first_space = request_line.find(' ');
   const size_t last_space = request_line.rfind(' ');
-  if (first_space == std::string_view::npos || last_space <= first_space)
-    return std::nullopt;
+  if (first_space == std::string_view::npos || last_space <= first_space) return std::nullopt;
   request.method = request_line.substr(0, first_space);
   request.target = request_line.substr(first_space + 1, last_space - first_space - 1);
   while (line_end != std::string_view::npos && line_end + 2 < head.size()) {
@@ -58,11 +54,9 @@ std::optional<RecordedRequest> ParseHead(std::string_view head) {
     line_end = head.find("\r\n", start);
     const std::string_view line = head.substr(start, line_end - start);
     const size_t colon = line.find(':');
-    if (colon == std::string_view::npos)
-      continue;
+    if (colon == std::string_view::npos) continue;
     std::string_view value = line.substr(colon + 1);
-    while (!value.empty() && value.front() == ' ')
-      value.remove_prefix(1);
+    while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
     request.headers.emplace_back(line.substr(0, colon), value);
   }
   return request;
@@ -72,8 +66,7 @@ std::optional<RecordedRequest> ParseHead(std::string_view head) {
 
 std::optional<RecordedRequest> RawConnection::ReadRequest() {
   auto request = ReadUnrecorded();
-  if (request)
-    server_.Record(*request);
+  if (request) server_.Record(*request);
   return request;
 }
 
@@ -81,24 +74,19 @@ std::optional<RecordedRequest> RawConnection::ReadUnrecorded() {
   char buffer[4096];
   size_t head_end;
   while ((head_end = pending_.find("\r\n\r\n")) == std::string::npos) {
-    if (!WaitReadable(fd_, server_.stopping_))
-      return std::nullopt;
+    if (!WaitReadable(fd_, server_.stopping_)) return std::nullopt;
     const ssize_t got = recv(fd_, buffer, sizeof(buffer), 0);
-    if (got <= 0)
-      return std::nullopt;
+    if (got <= 0) return std::nullopt;
     pending_.append(buffer, static_cast<size_t>(got));
   }
   auto request = ParseHead(std::string_view(pending_).substr(0, head_end + 2));
   pending_.erase(0, head_end + 4);
-  if (!request)
-    return std::nullopt;
+  if (!request) return std::nullopt;
   const size_t body_length = std::strtoul(request->Header("Content-Length").c_str(), nullptr, 10);
   while (pending_.size() < body_length) {
-    if (!WaitReadable(fd_, server_.stopping_))
-      return std::nullopt;
+    if (!WaitReadable(fd_, server_.stopping_)) return std::nullopt;
     const ssize_t got = recv(fd_, buffer, sizeof(buffer), 0);
-    if (got <= 0)
-      return std::nullopt;
+    if (got <= 0) return std::nullopt;
     pending_.append(buffer, static_cast<size_t>(got));
   }
   request->body = pending_.substr(0, body_length);
@@ -109,10 +97,8 @@ std::optional<RecordedRequest> RawConnection::ReadUnrecorded() {
 bool RawConnection::Write(std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t sent = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (sent < 0 && errno == EINTR)
-      continue;
-    if (sent <= 0)
-      return false;
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent <= 0) return false;
     bytes.remove_prefix(static_cast<size_t>(sent));
   }
   return true;
@@ -123,8 +109,7 @@ void RawConnection::StallUntilClosed(std::chrono::milliseconds limit) {
   char buffer[4096];
   while (!server_.stopping_ && std::chrono::steady_clock::now() < deadline) {
     pollfd entry{fd_, POLLIN, 0};
-    if (poll(&entry, 1, kPollIntervalMs) > 0 && recv(fd_, buffer, sizeof(buffer), 0) <= 0)
-      return;
+    if (poll(&entry, 1, kPollIntervalMs) > 0 && recv(fd_, buffer, sizeof(buffer), 0) <= 0) return;
   }
 }
 
@@ -147,10 +132,8 @@ RawServer::~RawServer() {
     std::lock_guard lock(mutex_);
     connections.swap(connections_);
   }
-  for (std::thread& connection : connections)
-    connection.join();
-  if (listener_ >= 0)
-    close(listener_);
+  for (std::thread& connection : connections) connection.join();
+  if (listener_ >= 0) close(listener_);
 }
 
 std::string RawServer::Url(const std::string& path) const {
@@ -164,16 +147,14 @@ std::vector<RecordedRequest> RawServer::requests() const {
 
 RawServer::Script RawServer::Answer(std::string reply) {
   return [reply = std::move(reply)](RawConnection& connection) {
-    if (connection.ReadRequest())
-      connection.Write(reply);
+    if (connection.ReadRequest()) connection.Write(reply);
   };
 }
 
 void RawServer::AcceptLoop() {
   while (listener_ >= 0 && WaitReadable(listener_, stopping_)) {
     const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0)
-      continue;
+    if (fd < 0) continue;
     std::lock_guard lock(mutex_);
     connections_.emplace_back([this, fd] { Serve(fd); });
   }
@@ -193,8 +174,7 @@ void RawServer::Record(RecordedRequest request) {
 int UnusedLoopbackPort() {
   int port = 0;
   const int fd = ListenOnLoopback(port);
-  if (fd >= 0)
-    close(fd);
+  if (fd >= 0) close(fd);
   return port;
 }
 

@@ -38,8 +38,7 @@ int main(int argc, char** argv) {
   }
   std::vector<char*> shell_arguments = {const_cast<char*>("sh"), const_cast<char*>("-c"),
                                         script.data()};
-  for (int i = 1; i < argc; ++i)
-    shell_arguments.push_back(argv[i]);
+  for (int i = 1; i < argc; ++i) shell_arguments.push_back(argv[i]);
   shell_arguments.push_back(nullptr);
   execv("/bin/sh", shell_arguments.data());
   std::perror("scripted_pe_runner: /bin/sh");

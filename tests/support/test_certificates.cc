@@ -29,14 +29,12 @@ class DirectoryLock {
  public:
   explicit DirectoryLock(const std::filesystem::path& file)
       : fd_(open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-    if (fd_ >= 0)
-      flock(fd_, LOCK_EX);
+    if (fd_ >= 0) flock(fd_, LOCK_EX);
   }
   DirectoryLock(const DirectoryLock&) = delete;
   DirectoryLock& operator=(const DirectoryLock&) = delete;
   ~DirectoryLock() {
-    if (fd_ >= 0)
-      close(fd_);
+    if (fd_ >= 0) close(fd_);
   }
 
  private:
@@ -59,8 +57,7 @@ ServerCertificate Issue(const std::string& directory,
                         bool reuse,
                         int days = 30) {
   const std::string base = directory + "/" + name;
-  if (reuse)
-    return ServerCertificate{base + ".pem", base + ".key"};
+  if (reuse) return ServerCertificate{base + ".pem", base + ".key"};
   std::ofstream(base + ".ext") << extensions << "\n";
   const bool made = Run("openssl req -new -newkey rsa:2048 -nodes -subj /CN=" + name + " -keyout " +
                         base + ".key -out " + base + ".csr") &&
@@ -110,8 +107,7 @@ TestCertificates Create(const std::string& directory) {
       !certificates.loopback.key_file.empty() && !certificates.wrong_name.key_file.empty() &&
       !certificates.client_only.key_file.empty() && !certificates.stranger.key_file.empty() &&
       !certificates.expired.key_file.empty();
-  if (!complete)
-    return {};
+  if (!complete) return {};
   std::ofstream(marker) << "\n";
   return certificates;
 }

@@ -29,8 +29,7 @@ bool AcceptsConnections(int port) {
   address.sin_port = htons(static_cast<uint16_t>(port));
   const bool connected =
       fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-  if (fd >= 0)
-    close(fd);
+  if (fd >= 0) close(fd);
   return connected;
 }
 
@@ -38,8 +37,7 @@ bool AcceptsConnections(int port) {
 
 TinyproxyProcess::TinyproxyProcess(const std::string& user_name, const std::string& password) {
   std::string pattern = std::filesystem::temp_directory_path() / "tinyproxy_XXXXXX";
-  if (!mkdtemp(pattern.data()))
-    return;
+  if (!mkdtemp(pattern.data())) return;
   directory_ = pattern;
   port_ = UnusedLoopbackPort();
   const std::string config = directory_ + "/tinyproxy.conf";

@@ -219,29 +219,25 @@ TEST(CanonicalUrlTest, LongInputIsBoundedAndLinear) {
   EXPECT_FALSE(CanonicalizeUrl(just_fits + u"a"));
 
   std::u16string climbing = u"http://h/";
-  while (climbing.size() + 6 < kMaxUrlLength)
-    climbing += u"a/../";
+  while (climbing.size() + 6 < kMaxUrlLength) climbing += u"a/../";
   climbing += u"x";
   const std::optional<CanonicalUrl> url = CanonicalizeUrl(climbing);
   ASSERT_TRUE(url);
   EXPECT_EQ(url->spec, "http://h/x");
 
   std::u16string many_labels = u"http://";
-  for (int label = 0; label < 40; ++label)
-    many_labels += std::u16string(50, u'\xE4') + u".";
+  for (int label = 0; label < 40; ++label) many_labels += std::u16string(50, u'\xE4') + u".";
   const std::optional<CanonicalUrl> international = CanonicalizeUrl(many_labels + u"/x");
   ASSERT_TRUE(international);
   EXPECT_TRUE(international->spec.starts_with("http://xn--4ca"));
 
   // Far beyond any DNS name; UTS #46 would take quadratic time on it.
   std::u16string many_short_labels = u"http://";
-  while (many_short_labels.size() < 1000000)
-    many_short_labels += u"\xE4.";
+  while (many_short_labels.size() < 1000000) many_short_labels += u"\xE4.";
   EXPECT_FALSE(CanonicalizeUrl(many_short_labels + u"/x"));
 
   std::u16string long_label = u"http://";
-  for (char16_t c = 0x4E00; c < 0x4E00 + 20000; ++c)
-    long_label += c;
+  for (char16_t c = 0x4E00; c < 0x4E00 + 20000; ++c) long_label += c;
   EXPECT_FALSE(CanonicalizeUrl(long_label + u"/x"));  // too long for Punycode
 }
 

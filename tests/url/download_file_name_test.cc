@@ -110,8 +110,7 @@ TEST(DownloadFileNameTest, HostileInputHasNoName) {
   EXPECT_EQ(DownloadFileName(huge + u"/setup.exe"), "");
 
   std::u16string all_units = u"http://h/";
-  for (char32_t unit = 0; unit < 0x10000; ++unit)
-    all_units += static_cast<char16_t>(unit);
+  for (char32_t unit = 0; unit < 0x10000; ++unit) all_units += static_cast<char16_t>(unit);
   EXPECT_EQ(DownloadFileName(all_units), "");
 }
 
