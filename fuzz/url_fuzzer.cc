@@ -18,13 +18,14 @@ namespace {
 constexpr const char16_t* kStarts[] = {u"", u"http://", u"https://h/", u"file:", u"foo:", u"ws:\\"};
 
 void CheckRange(const updater::CanonicalUrl& url, const std::optional<updater::UrlRange>& range) {
-  if (range && (range->begin > url.spec.size() || range->length > url.spec.size() - range->begin)) {
+  if (range && (range->begin > url.serialized.size() ||
+                range->length > url.serialized.size() - range->begin)) {
     std::abort();
   }
 }
 
 void CheckCanonicalUrl(const updater::CanonicalUrl& url) {
-  for (char c : url.spec) {
+  for (char c : url.serialized) {
     if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) std::abort();
   }
   for (const auto& range : {std::optional(url.scheme), url.username, url.password, url.host,

@@ -108,9 +108,9 @@ class UrlCanonicalizer {
     for (char c : scheme) {
       if (!IsSchemeCharacter(c)) return false;
     }
-    url_.spec = ToLowerASCII(scheme);
+    url_.serialized = ToLowerASCII(scheme);
     url_.scheme = {0, colon};
-    url_.spec += ':';
+    url_.serialized += ':';
     scheme_ = LookUpScheme(Text(url_.scheme));
     pos_ = colon + 1;
     return true;
@@ -168,7 +168,7 @@ class UrlCanonicalizer {
     const std::optional<std::string> host =
         IsSpecial() ? CanonicalizeSpecialHost(host_text) : CanonicalizeOpaqueHost(host_text);
     if (!host) return false;
-    url_.spec += "//";
+    url_.serialized += "//";
     AppendUserinfo(userinfo);
     AppendHost(*host);
     if (port) AppendPort(*port);
@@ -183,28 +183,28 @@ class UrlCanonicalizer {
     if (username.empty() && password.empty()) return;
     url_.username = AppendEncoded(username, EncodeSet::kUserinfo);
     if (!password.empty()) {
-      url_.spec += ':';
+      url_.serialized += ':';
       url_.password = AppendEncoded(password, EncodeSet::kUserinfo);
     }
-    url_.spec += '@';
+    url_.serialized += '@';
   }
 
   void AppendHost(std::string_view host) {
-    url_.host = UrlRange{url_.spec.size(), host.size()};
-    url_.spec += host;
+    url_.host = UrlRange{url_.serialized.size(), host.size()};
+    url_.serialized += host;
   }
 
   void AppendPort(uint32_t port) {
-    url_.spec += ':';
+    url_.serialized += ':';
     const std::string digits = std::to_string(port);
-    url_.port = UrlRange{url_.spec.size(), digits.size()};
-    url_.spec += digits;
+    url_.port = UrlRange{url_.serialized.size(), digits.size()};
+    url_.serialized += digits;
   }
 
   // A file URL always has a host, often empty; "localhost" means the same.
   // A drive letter where the host would be ("file://C:/") starts the path.
   bool ParseFileHost() {
-    url_.spec += "//";
+    url_.serialized += "//";
     if (pos_ + 1 < input_.size() && IsSlash(input_[pos_]) && IsSlash(input_[pos_ + 1])) {
       const size_t host_begin = pos_ + 2;
       pos_ = host_begin;
@@ -232,16 +232,16 @@ class UrlCanonicalizer {
     const size_t end = input_.find_first_of("?#", pos_);
     const std::string_view path = input_.substr(pos_, end - pos_);
     pos_ = end == std::string_view::npos ? input_.size() : end;
-    const size_t begin = url_.spec.size();
-    AppendCanonicalPath(path, style, url_.spec);
-    url_.path = UrlRange{begin, url_.spec.size() - begin};
+    const size_t begin = url_.serialized.size();
+    AppendCanonicalPath(path, style, url_.serialized);
+    url_.path = UrlRange{begin, url_.serialized.size() - begin};
   }
 
   // Without a host, a path starting with "//" would read back as one; "/."
   // in front keeps the meaning and is not part of the path.
   void KeepPathFromReadingAsHost() {
     if (!Text(url_.path).starts_with("//")) return;
-    url_.spec.insert(url_.path.begin, "/.");
+    url_.serialized.insert(url_.path.begin, "/.");
     url_.path.begin += 2;
   }
 
@@ -257,20 +257,20 @@ class UrlCanonicalizer {
       const size_t end = input_.find('#', pos_);
       const std::string_view query = input_.substr(pos_ + 1, end - pos_ - 1);
       pos_ = end == std::string_view::npos ? input_.size() : end;
-      url_.spec += '?';
+      url_.serialized += '?';
       url_.query = AppendEncoded(query, IsSpecial() ? EncodeSet::kSpecialQuery : EncodeSet::kQuery);
     }
     if (pos_ < input_.size() && input_[pos_] == '#') {
-      url_.spec += '#';
+      url_.serialized += '#';
       url_.fragment = AppendEncoded(input_.substr(pos_ + 1), EncodeSet::kFragment);
       pos_ = input_.size();
     }
   }
 
   UrlRange AppendEncoded(std::string_view text, EncodeSet set) {
-    const size_t begin = url_.spec.size();
-    AppendPercentEncoded(text, set, url_.spec);
-    return {begin, url_.spec.size() - begin};
+    const size_t begin = url_.serialized.size();
+    AppendPercentEncoded(text, set, url_.serialized);
+    return {begin, url_.serialized.size() - begin};
   }
 
   std::string_view Text(UrlRange range) const { return url_.Text(range); }

@@ -18,7 +18,7 @@ struct UrlRange {
 // component in it. Absent components are empty optionals; a present one may
 // still be empty ("http://h/?" has an empty query).
 struct CanonicalUrl {
-  std::string spec;
+  std::string serialized;
   UrlRange scheme;  // lower case, without ":"
   std::optional<UrlRange> username;
   std::optional<UrlRange> password;
@@ -29,7 +29,7 @@ struct CanonicalUrl {
   std::optional<UrlRange> fragment;  // without "#"
 
   std::string_view Text(UrlRange range) const {
-    return std::string_view(spec).substr(range.begin, range.length);
+    return std::string_view(serialized).substr(range.begin, range.length);
   }
 };
 
