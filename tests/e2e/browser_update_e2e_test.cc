@@ -101,6 +101,47 @@ TEST_F(BrowserUpdateE2eTest, QueryCarriesTheSwitchesOnlyAndNothingNewerEndsWithF
   EXPECT_EQ(install_.ReadLog(), "");
 }
 
+TEST_F(BrowserUpdateE2eTest, SwitchValuesTravelUnescapedButForBlanks) {
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  service.Answer("/update.php", BrowserOffer("", ""));
+  std::vector<std::string> arguments = InstalledArguments();
+  arguments.push_back("--Extra=a&b c=d");
+  EXPECT_EQ(RunUpdater(install_, arguments), 4);
+  const auto requests = service.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  // "&" and "=" go as written; the blank cannot travel raw in a request line.
+  EXPECT_EQ(requests[0].target,
+            "/update.php?switches&current=55.0.2883.87&extra=a&b%20c=d&langid=ru");
+}
+
+TEST_F(BrowserUpdateE2eTest, DownloadLocationPrefersTheServiceHeader) {
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  const std::string preferred = service.Serve("/preferred/setup.exe", "not signed");
+  const std::string standard = service.Serve("/standard/setup.exe", "not signed");
+  constexpr int kSignatureInvalid = 26;
+
+  // A redirect answer names the installer in its standard Location header.
+  service.Answer("/update.php",
+                 ServiceAnswer{302, {{"Kora-Version", kOffered}, {"Location", standard}}, ""});
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments()), kSignatureInvalid);
+  EXPECT_EQ(service.CountRequests("/standard/setup.exe"), 1);
+
+  // With both headers the service's own wins, on 200 and 302 alike.
+  for (int status : {200, 302}) {
+    service.Answer("/update.php", ServiceAnswer{status,
+                                                {{"Kora-Version", kOffered},
+                                                 {"Kora-Location", preferred},
+                                                 {"Location", standard}},
+                                                ""});
+    EXPECT_EQ(RunUpdater(install_, InstalledArguments()), kSignatureInvalid) << status;
+  }
+  EXPECT_EQ(service.CountRequests("/preferred/setup.exe"), 2);
+  EXPECT_EQ(service.CountRequests("/standard/setup.exe"), 1);
+  EXPECT_FALSE(Exists(DownloadPath())) << "a rejected download is deleted";
+}
+
 TEST_F(BrowserUpdateE2eTest, OneConnectivityCheckChoosesTheServerSet) {
   const ServiceAnswer nothing = BrowserOffer("", "");
   {
