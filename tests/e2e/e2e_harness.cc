@@ -500,8 +500,12 @@ std::string KernelObjectName(const std::string& real_exe_path, const std::string
 
 HeldEvent::HeldEvent(const std::string& name) : holder_(kKernelObjectTool, {"create-event", name}) {
   // The tool says "created" (or "opened") and then "ready" once it holds it.
-  for (std::string line = holder_.ReadLine(); !held_ && !line.empty(); line = holder_.ReadLine())
-    held_ = line == "ready";
+  for (;;) {
+    const std::string line = holder_.ReadLine();
+    if (line.empty()) return;
+    if (line == "ready") break;
+  }
+  held_ = true;
 }
 
 HeldEvent::~HeldEvent() {
