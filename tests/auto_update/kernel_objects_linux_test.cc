@@ -1,6 +1,3 @@
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -15,17 +12,16 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "auto_update/kernel_objects.h"
 #include "base/string_util.h"
+#include "tests/support/child_process.h"
 
 namespace updater {
 namespace {
 
 constexpr int kToolExitBusy = 3;
-constexpr int kReadTimeoutMs = 30000;  // only guards against a hung test
 
 std::string ToolPath() {
   const char* binary_dir = std::getenv("UPDATER_TEST_BINARY_DIR");
@@ -40,79 +36,20 @@ std::u16string UniqueName(std::u16string_view what) {
          std::u16string(what);
 }
 
+test_support::ChildOptions AsUser(std::optional<uid_t> user) {
+  test_support::ChildOptions options;
+  options.user = user;
+  return options;
+}
+
 // The tool in a child process, its standard input and output on pipes.
-class Tool {
+class Tool : public test_support::ChildProcess {
  public:
-  explicit Tool(const std::vector<std::string>& args, std::optional<uid_t> user = std::nullopt) {
-    int input[2];
-    int output[2];
-    if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) {
-      return;
-    }
-    const std::string path = ToolPath();
-    std::vector<char*> argv = {const_cast<char*>(path.c_str())};
-    for (const std::string& arg : args) {
-      argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(input[0], STDIN_FILENO);
-      dup2(output[1], STDOUT_FILENO);
-      if (user && (setgid(*user) != 0 || setuid(*user) != 0)) {
-        _exit(127);
-      }
-      execv(path.c_str(), argv.data());
-      _exit(127);
-    }
-    close(input[0]);
-    close(output[1]);
-    stdin_ = input[1];
-    stdout_ = output[0];
-  }
-
-  ~Tool() {
-    if (pid_ > 0) {
-      Kill();
-      Wait();
-    }
-    CloseInput();
-    if (stdout_ >= 0) {
-      close(stdout_);
-    }
-  }
-
-  // The next line of output without its end; empty at the end of output.
-  std::string ReadLine() {
-    std::string line;
-    char c;
-    pollfd readable = {stdout_, POLLIN, 0};
-    while (poll(&readable, 1, kReadTimeoutMs) == 1 && read(stdout_, &c, 1) == 1 && c != '\n') {
-      line += c;
-    }
-    return line;
-  }
-
-  void CloseInput() {
-    if (stdin_ >= 0) {
-      close(stdin_);
-      stdin_ = -1;
-    }
-  }
-
-  void Kill() { kill(pid_, SIGKILL); }
+  explicit Tool(const std::vector<std::string>& args, std::optional<uid_t> user = std::nullopt)
+      : ChildProcess(ToolPath(), args, AsUser(user)) {}
 
   // The exit code, or -1 when it died of a signal.
-  int Wait() {
-    int status = 0;
-    waitpid(std::exchange(pid_, -1), &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int stdin_ = -1;
-  int stdout_ = -1;
+  int Wait() { return ChildProcess::Wait().code; }
 };
 
 int RunTool(const std::vector<std::string>& args) {

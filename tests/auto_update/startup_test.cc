@@ -23,18 +23,26 @@
 #include "base/at_exit.h"
 #include "base/build_config.h"
 #include "base/string_util.h"
-#include "tests/auto_update/updater_process.h"
+#include "tests/support/child_process.h"
+#include "tests/support/machine_isolation.h"
+#include "tests/support/scratch_installation.h"
+#include "tests/support/test_files.h"
 
 namespace updater {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ChildProcess;
-using test::Describe;
-using test::ExitStatus;
-using test::ScratchInstallation;
+using test_support::ChildProcess;
+using test_support::Describe;
+using test_support::ExitStatus;
+using test_support::ScratchInstallation;
+using test_support::WriteFileBytes;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+
+// The shipped build, and the tool that holds kernel objects from another process.
+constexpr char kUpdaterExecutable[] = UPDATER_EXECUTABLE;
+constexpr char kKernelObjectTool[] = KERNEL_OBJECT_TOOL;
 
 constexpr int kExitAlreadyRunning = 99;
 constexpr int kExitQueryNoResponse = 3;
@@ -191,11 +199,11 @@ std::vector<std::u16string> ObjectNames() {
 class StartupTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    isolated_ = test::IsolateFromMachine({PrimarySite().host, MirrorSite().host});
+    isolated_ = test_support::IsolateFromMachine({PrimarySite().host, MirrorSite().host});
   }
 
   void WriteLegacyFiles(const fs::path& dir) {
-    for (const char* name : kLegacyNames) test::WriteFile(dir / name, name);
+    for (const char* name : kLegacyNames) WriteFileBytes(dir / name, name);
   }
 
   std::vector<std::string> PresentLegacyFiles(const fs::path& dir) {
@@ -209,7 +217,7 @@ class StartupTest : public ::testing::Test {
   static constexpr const char* kLegacyNames[] = {"rivazeriduv.exe", "old_rivazeriduv.exe",
                                                  "new_rivazeriduv.exe"};
   static inline bool isolated_ = false;
-  ScratchInstallation scratch_;
+  ScratchInstallation scratch_{kUpdaterExecutable};
 };
 
 // Tests that need the server host names on loopback or a kernel-object
@@ -252,7 +260,7 @@ TEST_F(IsolatedStartupTest, OfTwoUpdatersStartedAtOnceExactlyOneRuns) {
   constexpr int kRounds = 50;
   for (int round = 0; round < kRounds; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
-    test::StartGate gate;
+    test_support::StartGate gate;
     std::vector<ChildProcess> updaters;
     updaters.push_back(scratch_.Start({"--current=1.0"}, &gate));
     updaters.push_back(scratch_.Start({"--current=1.0"}, &gate));
@@ -261,7 +269,7 @@ TEST_F(IsolatedStartupTest, OfTwoUpdatersStartedAtOnceExactlyOneRuns) {
 
     // The winner is held in its query: the other one must give up.
     ExitStatus loser;
-    const auto deadline = std::chrono::steady_clock::now() + test::kKillTimeout;
+    const auto deadline = std::chrono::steady_clock::now() + test_support::kKillTimeout;
     int loser_index = -1;
     while (loser_index < 0 && std::chrono::steady_clock::now() < deadline) {
       for (int i = 0; i < 2 && loser_index < 0; ++i) {
@@ -294,8 +302,8 @@ TEST_F(IsolatedStartupTest, OfTwoUpdatersStartedAtOnceExactlyOneRuns) {
 TEST_F(IsolatedStartupTest, SingletonAbandonedByAKilledHolderTurnsAwayOneStart) {
   // The test keeps a handle so that the mutex outlives its killed owner.
   NamedMutex keeper = NamedMutex::Create(kSingletonMutexName);
-  ChildProcess holder(test::KernelObjectToolBinary(),
-                      {"hold-mutex", UTF16ToUTF8(kSingletonMutexName)}, scratch_.Environment());
+  ChildProcess holder(kKernelObjectTool, {"hold-mutex", UTF16ToUTF8(kSingletonMutexName)},
+                      scratch_.RunOptions());
   ASSERT_EQ(holder.ReadLine(), "acquired");
   ASSERT_EQ(holder.ReadLine(), "ready");
   holder.Kill();
@@ -308,9 +316,8 @@ TEST_F(IsolatedStartupTest, SingletonAbandonedByAKilledHolderTurnsAwayOneStart) 
 
   // With no other handle the killed owner's mutex is simply gone.
   keeper.Close();
-  ChildProcess lone_holder(test::KernelObjectToolBinary(),
-                           {"hold-mutex", UTF16ToUTF8(kSingletonMutexName)},
-                           scratch_.Environment());
+  ChildProcess lone_holder(kKernelObjectTool, {"hold-mutex", UTF16ToUTF8(kSingletonMutexName)},
+                           scratch_.RunOptions());
   ASSERT_EQ(lone_holder.ReadLine(), "acquired");
   ASSERT_EQ(lone_holder.ReadLine(), "ready");
   lone_holder.Kill();
@@ -357,11 +364,11 @@ TEST_F(StartupTest, LegacyCleanupDeletesNamesOnlyNeverWhatTheyLeadTo) {
   // A directory of that name keeps its contents; a link goes, its target stays;
   // a read-only file goes.
   fs::create_directory(install / "rivazeriduv.exe");
-  test::WriteFile(install / "rivazeriduv.exe" / "keep", "keep");
+  WriteFileBytes(install / "rivazeriduv.exe" / "keep", "keep");
   const fs::path target = scratch_.root() / "target.exe";
-  test::WriteFile(target, "target");
+  WriteFileBytes(target, "target");
   fs::create_symlink(target, install / "old_rivazeriduv.exe");
-  test::WriteFile(install / "new_rivazeriduv.exe", "x");
+  WriteFileBytes(install / "new_rivazeriduv.exe", "x");
   fs::permissions(install / "new_rivazeriduv.exe", fs::perms::owner_read);
 
   EXPECT_EQ(scratch_.Run({"--current=1.4"}).code, kExitQueryNoResponse);
@@ -380,14 +387,14 @@ TEST(StartupInstallationTest, UnnameableUpdaterDirectoryDeletesNothingAnywhere) 
                                               "b"),
                                   long_name}) {
     SCOPED_TRACE(name.substr(0, 20));
-    ScratchInstallation scratch(name);
+    ScratchInstallation scratch(kUpdaterExecutable, name);
     const fs::path lookalike = scratch.root() /
                                "a\xef\xbf\xbd"
                                "b";
     fs::create_directories(lookalike);
     for (const fs::path& dir : {scratch.install_dir(), lookalike}) {
       for (const char* legacy : {"rivazeriduv.exe", "old_rivazeriduv.exe"})
-        test::WriteFile(dir / legacy, legacy);
+        WriteFileBytes(dir / legacy, legacy);
     }
     const std::vector<std::string> before = scratch.Snapshot();
     EXPECT_EQ(scratch.Run({"--current=1.4"}).code, kExitQueryNoResponse);
@@ -403,9 +410,9 @@ TEST(StartupInstallationTest, UnnameableUpdaterDirectoryDeletesNothingAnywhere) 
     EXPECT_EQ(scratch.Snapshot(), before);
   }
   // Blanks, line ends and wildcards are names like any other.
-  ScratchInstallation scratch("a b\n*?[x]");
-  test::WriteFile(scratch.install_dir() / "rivazeriduv.exe", "x");
-  test::WriteFile(scratch.install_dir() / "new_rivazeriduv.exe", "x");
+  ScratchInstallation scratch(kUpdaterExecutable, "a b\n*?[x]");
+  WriteFileBytes(scratch.install_dir() / "rivazeriduv.exe", "x");
+  WriteFileBytes(scratch.install_dir() / "new_rivazeriduv.exe", "x");
   EXPECT_EQ(scratch.Run({"--current=1.4"}).code, kExitQueryNoResponse);
   EXPECT_FALSE(fs::exists(scratch.install_dir() / "rivazeriduv.exe"));
   EXPECT_FALSE(fs::exists(scratch.install_dir() / "new_rivazeriduv.exe"));

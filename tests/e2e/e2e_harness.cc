@@ -3,22 +3,14 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <stdlib.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <mutex>
 #include <sstream>
@@ -28,8 +20,6 @@
 #include "tests/support/test_certificates.h"
 #include "tests/support/test_server.h"
 
-extern char** environ;
-
 namespace updater::e2e {
 
 const int kPrimaryPort = UPDATER_E2E_PRIMARY_PORT;
@@ -38,6 +28,10 @@ const int kMirrorPort = UPDATER_E2E_MIRROR_PORT;
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::ChildOptions;
+using test_support::ChildProcess;
+using test_support::ExitStatus;
+using test_support::MakeScratchDirectory;
 using test_support::RecordedRequest;
 using test_support::ServerCertificate;
 using test_support::TestServer;
@@ -49,8 +43,6 @@ constexpr char kPkiDirectory[] = UPDATER_E2E_PKI_DIR;
 constexpr char kBinfmtName[] = UPDATER_E2E_BINFMT_NAME;
 constexpr char kBinfmtDirectory[] = "/proc/sys/fs/binfmt_misc/";
 
-// Long enough for any run that does not hang; a hang fails the test.
-constexpr auto kRunTimeout = std::chrono::seconds(120);
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
 constexpr auto kPathWaitLimit = std::chrono::seconds(60);
 constexpr int kHoldPolls = 1200;  // of 0.05 s: the scripts' limit of a minute
@@ -61,79 +53,29 @@ std::string Pki(const std::string& name) {
   return std::string(kPkiDirectory) + "/" + name;
 }
 
-// A directory of its own under the system's temporary directory.
-std::string MakeScratchDirectory(const char* prefix) {
-  const char* base = getenv("TMPDIR");
-  std::string pattern = (base != nullptr && base[0] == '/') ? base : "/tmp";
-  pattern += std::string("/") + prefix + "XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr)
-    throw std::runtime_error("cannot make a scratch directory under " + pattern);
-  return pattern;
-}
-
-std::vector<char*> PointersTo(std::vector<std::string>& texts) {
-  std::vector<char*> pointers;
-  for (std::string& text : texts) pointers.push_back(text.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
-
 std::vector<std::string> EnvironmentStrings(const Environment& environment) {
   std::vector<std::string> strings;
   for (const auto& [name, value] : environment) strings.push_back(name + "=" + value);
   return strings;
 }
 
-// Starts `arguments` with standard output and error on /dev/null (or the
-// given descriptors), standard input from `input` when not -1.
-pid_t Spawn(std::vector<std::string> arguments,
-            const Environment* environment,
-            int input = -1,
-            int output = -1) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (input >= 0)
-    posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
-  else
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  if (output >= 0)
-    posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
-  else
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-  std::vector<std::string> environment_strings;
-  if (environment != nullptr) environment_strings = EnvironmentStrings(*environment);
-  std::vector<char*> argv = PointersTo(arguments);
-  std::vector<char*> envp = PointersTo(environment_strings);
-  pid_t pid = -1;
-  const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(),
-                                environment != nullptr ? envp.data() : environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0)
-    throw std::runtime_error("cannot start " + arguments[0] + ": " + std::strerror(error));
-  return pid;
+// Standard streams on /dev/null; `environment` when given, else this process's.
+ChildOptions Unattended(const Environment* environment = nullptr) {
+  ChildOptions options;
+  options.pipes = false;
+  if (environment != nullptr) options.environment = EnvironmentStrings(*environment);
+  return options;
 }
 
 // The exit code, or -1 after a signal or the time-out (then killed).
-int WaitWithTimeout(pid_t pid) {
-  const auto deadline = std::chrono::steady_clock::now() + kRunTimeout;
-  int status = 0;
-  for (;;) {
-    const pid_t ended = waitpid(pid, &status, WNOHANG);
-    if (ended == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (ended < 0 && errno != EINTR) return -1;
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(kPollInterval);
-  }
+int ExitCode(const ExitStatus& status) {
+  return status.timed_out ? -1 : status.code;
 }
 
-int RunTool(const std::vector<std::string>& arguments) {
-  return WaitWithTimeout(Spawn(arguments, nullptr));
+// `command`: the program, then its arguments.
+int RunTool(const std::vector<std::string>& command) {
+  const std::vector<std::string> arguments(command.begin() + 1, command.end());
+  return ExitCode(ChildProcess(command[0], arguments, Unattended()).Wait());
 }
 
 void RunToolOrThrow(const std::vector<std::string>& arguments) {
@@ -190,21 +132,6 @@ std::string DescribeEntry(const fs::directory_entry& entry, const std::string& r
 
 // ---------------------------------------------------------------------------
 // Files.
-
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
-
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  const fs::path parent = fs::path(path).parent_path();
-  if (!parent.empty()) fs::create_directories(parent);
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!file.flush()) throw std::runtime_error("cannot write " + path);
-}
 
 std::vector<std::string> ListTree(const std::string& dir) {
   std::vector<std::string> lines;
@@ -508,18 +435,8 @@ std::vector<std::string> RawReplySite::requests() const {
 // The installation and the updater run.
 
 ScratchInstallation::ScratchInstallation(const std::string& updater_version)
-    : root_(MakeScratchDirectory("rz-e2e-")), updater_version_(updater_version) {
-  fs::create_directories(updater_dir());
-  fs::create_directories(temp_dir());
+    : installation_(kUpdaterExecutable, "install", updater_version) {
   WriteFileBytes(browser_exe(), "old browser");
-  fs::copy_file(kUpdaterExecutable, updater());
-  fs::permissions(updater(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                 fs::perms::others_read | fs::perms::others_exec);
-}
-
-ScratchInstallation::~ScratchInstallation() {
-  std::error_code ignored;
-  fs::remove_all(root_, ignored);
 }
 
 std::string ScratchInstallation::ReadLog() const {
@@ -532,21 +449,15 @@ Environment DefaultEnvironment(const ScratchInstallation& installation) {
 
 UpdaterProcess::UpdaterProcess(const ScratchInstallation& installation,
                                const std::vector<std::string>& arguments,
-                               const Environment& environment) {
-  std::vector<std::string> command = {installation.updater()};
-  command.insert(command.end(), arguments.begin(), arguments.end());
-  pid_ = Spawn(command, &environment);
-}
+                               const Environment& environment)
+    : process_(installation.updater(), arguments, Unattended(&environment)) {}
 
 UpdaterProcess::~UpdaterProcess() {
   Wait();
 }
 
 int UpdaterProcess::Wait() {
-  if (pid_ > 0) {
-    exit_code_ = WaitWithTimeout(pid_);
-    pid_ = -1;
-  }
+  if (process_.running()) exit_code_ = ExitCode(process_.Wait());
   return exit_code_;
 }
 
@@ -587,30 +498,19 @@ std::string KernelObjectName(const std::string& real_exe_path, const std::string
   return "Global\\" + KernelObjectPrefix(real_exe_path) + suffix;
 }
 
-HeldEvent::HeldEvent(const std::string& name) {
-  int input[2];
-  int output[2];
-  if (pipe2(input, O_CLOEXEC) != 0) return;
-  if (pipe2(output, O_CLOEXEC) != 0) {
-    close(input[0]);
-    close(input[1]);
-    return;
-  }
-  pid_ = Spawn({kKernelObjectTool, "create-event", name}, nullptr, input[0], output[1]);
-  close(input[0]);
-  close(output[1]);
-  input_ = input[1];
+HeldEvent::HeldEvent(const std::string& name) : holder_(kKernelObjectTool, {"create-event", name}) {
   // The tool says "created" (or "opened") and then "ready" once it holds it.
-  std::string said;
-  char c;
-  while (said.find("ready\n") == std::string::npos && read(output[0], &c, 1) == 1) said += c;
-  close(output[0]);
-  held_ = said.find("ready\n") != std::string::npos;
+  for (;;) {
+    const std::string line = holder_.ReadLine();
+    if (line.empty()) return;
+    if (line == "ready") break;
+  }
+  held_ = true;
 }
 
 HeldEvent::~HeldEvent() {
-  if (input_ >= 0) close(input_);
-  if (pid_ > 0) WaitWithTimeout(pid_);
+  holder_.CloseInput();
+  holder_.Wait();
 }
 
 bool KernelObjectExists(const std::string& name) {

@@ -14,7 +14,6 @@
 // The updater's single-instance mutex and the ports are machine-wide, so
 // these tests run one at a time.
 
-#include <sys/types.h>
 #include <unistd.h>  // geteuid, for E2E_REQUIRE_INSTALLER_RUNNER
 
 #include <functional>
@@ -23,7 +22,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/recorded_request.h"
+#include "tests/support/scratch_installation.h"
+#include "tests/support/test_files.h"
 
 namespace httplib {
 struct Request;
@@ -38,9 +40,8 @@ extern const int kMirrorPort;   // HTTP, the mirror server set
 // ---------------------------------------------------------------------------
 // Files.
 
-std::string ReadFileBytes(const std::string& path);
-// Creates or replaces `path` (and its missing parent directories).
-void WriteFileBytes(const std::string& path, const std::string& bytes);
+using test_support::ReadFileBytes;
+using test_support::WriteFileBytes;
 // One line per entry below `dir`, sorted, relative to it: "name/" for a
 // directory, "name -> target" for a link, "name <mode> <size> <hash>" for
 // anything else. Equal listings mean equal trees.
@@ -174,28 +175,24 @@ class RawReplySite {
 // ---------------------------------------------------------------------------
 // The installation and the updater run.
 
-// <root>/install/brelix.exe (a plain file), <root>/install/<version>/ with a
-// copy of the e2e updater (so its debug.log and install_dir are these), and
-// <root>/tmp for TMPDIR. Removed with everything in it on destruction.
+// A scratch installation (see tests/support/scratch_installation.h) of the
+// e2e updater, with <root>/install/brelix.exe (a plain file) beside it. Paths
+// come as text, ready for the installers' scripts.
 class ScratchInstallation {
  public:
   explicit ScratchInstallation(const std::string& updater_version = "55.0.2883.87");
-  ~ScratchInstallation();
-  ScratchInstallation(const ScratchInstallation&) = delete;
-  ScratchInstallation& operator=(const ScratchInstallation&) = delete;
 
-  const std::string& root() const { return root_; }
-  std::string install_dir() const { return root_ + "/install"; }
+  std::string root() const { return installation_.root().string(); }
+  std::string install_dir() const { return installation_.install_dir().string(); }
   std::string browser_exe() const { return install_dir() + "/brelix.exe"; }
-  std::string updater_dir() const { return install_dir() + "/" + updater_version_; }
-  std::string updater() const { return updater_dir() + "/rivazeriduv_updater"; }
-  std::string temp_dir() const { return root_ + "/tmp"; }
-  std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
+  std::string updater_dir() const { return installation_.updater_dir().string(); }
+  std::string updater() const { return installation_.updater_path().string(); }
+  std::string temp_dir() const { return installation_.temp_dir().string(); }
+  std::string Path(const std::string& relative) const { return root() + "/" + relative; }
   std::string ReadLog() const;  // "" when there is none
 
  private:
-  std::string root_;
-  std::string updater_version_;
+  test_support::ScratchInstallation installation_;
 };
 
 using Environment = std::map<std::string, std::string>;
@@ -216,7 +213,7 @@ class UpdaterProcess {
   int Wait();
 
  private:
-  pid_t pid_ = -1;
+  test_support::ChildProcess process_;
   int exit_code_ = -1;
 };
 
@@ -248,8 +245,7 @@ class HeldEvent {
   bool IsHeld() const { return held_; }
 
  private:
-  pid_t pid_ = -1;
-  int input_ = -1;
+  test_support::ChildProcess holder_;
   bool held_ = false;
 };
 

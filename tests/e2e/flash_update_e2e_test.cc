@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/auto_update/updater_process.h"
 #include "tests/e2e/e2e_harness.h"
+#include "tests/support/machine_isolation.h"
 
 namespace updater::e2e {
 namespace {
@@ -39,7 +39,7 @@ class FlashUpdateE2eTest : public ::testing::Test {
  protected:
   // A mount namespace of its own lets a test give the updater a temporary
   // directory where nothing may run.
-  static void SetUpTestSuite() { isolated_ = test::IsolateFromMachine({}); }
+  static void SetUpTestSuite() { isolated_ = test_support::IsolateFromMachine({}); }
 
   std::vector<std::string> Arguments(const std::string& pepper = kPepper) const {
     return {"--pepper-version=" + pepper, "--real-exe-path=" + install_.browser_exe()};

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/auto_update/updater_process.h"
 #include "tests/e2e/e2e_harness.h"
+#include "tests/support/machine_isolation.h"
 
 namespace updater::e2e {
 namespace {
@@ -46,7 +46,7 @@ std::vector<std::string> Targets(const UpdateService& service) {
 class WorkerE2eTest : public ::testing::Test {
  protected:
   // The connection count is only exact on a network of the test's own.
-  static void SetUpTestSuite() { isolated_ = test::IsolateFromMachine({}); }
+  static void SetUpTestSuite() { isolated_ = test_support::IsolateFromMachine({}); }
 
   void SetUp() override {
     if (!isolated_) GTEST_SKIP() << "needs root for a network namespace of its own";
@@ -54,9 +54,9 @@ class WorkerE2eTest : public ::testing::Test {
 
   // The exit code; `connections` gets the TCP connections the run made.
   int Run(const std::vector<std::string>& arguments, long& connections) const {
-    const long before = test::AcceptedTcpConnections();
+    const long before = test_support::AcceptedTcpConnections();
     const int code = RunUpdater(install_, arguments);
-    connections = test::AcceptedTcpConnections() - before;
+    connections = test_support::AcceptedTcpConnections() - before;
     return code;
   }
 

@@ -1,0 +1,37 @@
+#include "tests/support/test_files.h"
+
+#include <stdlib.h>
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace updater::test_support {
+
+namespace fs = std::filesystem;
+
+std::string ReadFileBytes(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+void WriteFileBytes(const fs::path& path, const std::string& bytes) {
+  const fs::path parent = path.parent_path();
+  if (!parent.empty()) fs::create_directories(parent);
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!file.flush()) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string MakeScratchDirectory(const std::string& prefix) {
+  const char* base = getenv("TMPDIR");
+  std::string pattern = (base != nullptr && base[0] == '/') ? base : "/tmp";
+  pattern += "/" + prefix + "XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("cannot make a scratch directory under " + pattern);
+  return pattern;
+}
+
+}  // namespace updater::test_support
