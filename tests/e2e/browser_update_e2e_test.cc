@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/e2e/e2e_harness.h"
+#include "tests/e2e/log_line_matcher.h"
 
 namespace updater::e2e {
 namespace {
@@ -26,21 +27,6 @@ constexpr char kCurrent[] = "55.0.2883.87";
 constexpr char kOffered[] = "56.0.0.1";
 constexpr char kInstallerPath[] = "/files/setup.exe";
 constexpr char kExtractDirName[] = "KR_63DA7_PORTABLE.tmp";
-
-// The updater's own log line: "[MMDD/HHMMSS:ERROR:kr_auto_update.cc(<line>)] <message>".
-::testing::Matcher<std::string> HasLogLine(int line, const std::string& message) {
-  std::string escaped;
-  for (char c : message) {
-    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) escaped += '\\';
-    escaped += c;
-  }
-  return ::testing::ContainsRegex("\\[[0-9]{4}/[0-9]{6}:ERROR:kr_auto_update\\.cc\\(" +
-                                  std::to_string(line) + "\\)\\] " + escaped + "\n");
-}
-
-std::string UpdaterMessage(const std::string& text) {
-  return "RivaZeriduv Updater: " + text;
-}
 
 class BrowserUpdateE2eTest : public ::testing::Test {
  protected:

@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "tests/e2e/e2e_harness.h"
+#include "tests/e2e/log_line_matcher.h"
 #include "tests/support/machine_isolation.h"
 
 namespace updater::e2e {
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::ContainsRegex;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -229,13 +229,10 @@ TEST_F(FlashUpdateE2eTest, OnlyThePlugInsOwnAbortEventCounts) {
   EXPECT_EQ(PluginContent(), "new plugin");
 }
 
-// "[MMDD/HHMMSS:ERROR:kr_auto_update(504)] RivaZeriduv Updater: ..." with the
-// error in lower-case hexadecimal.
+// Log line 504, with the error in lower-case hexadecimal.
 ::testing::Matcher<std::string> HasStartFailureLine(const std::string& error_hex) {
-  return ContainsRegex(
-      "\\[[0-9]{4}/[0-9]{6}:ERROR:kr_auto_update(\\.cc)?\\(504\\)\\] RivaZeriduv Updater: "
-      "pepper flash installer failed  to start last error=" +
-      error_hex + "\n");
+  return HasLogLine(
+      504, UpdaterMessage("pepper flash installer failed  to start last error=" + error_hex));
 }
 
 TEST_F(FlashUpdateE2eTest, InstallerThatCannotStartIsLoggedWithItsError) {
