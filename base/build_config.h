@@ -1,6 +1,7 @@
 #ifndef BASE_BUILD_CONFIG_H_
 #define BASE_BUILD_CONFIG_H_
 
+#include <cstdint>
 #include <string_view>
 
 namespace updater {
@@ -19,6 +20,20 @@ std::string_view EmbeddedTrustedRootsPem();
 
 // CA bundle for HTTPS server certificates; empty: the system's default.
 std::string_view ConfiguredTlsCaBundle();
+
+// Largest response body the HTTP client keeps; a larger one, announced or
+// received, ends the request as unanswered. An update service that sends
+// without end would otherwise grow the updater until memory runs out.
+uint64_t ConfiguredMaxBodyBytes();
+
+// A transfer that receives fewer than `bytes_per_second` on average for
+// `seconds` is abandoned: a server trickling a byte at a time would otherwise
+// hold the updater, and its single-instance mutex, for as long as it liked.
+struct MinimumTransferRate {
+  uint32_t bytes_per_second;
+  uint32_t seconds;
+};
+MinimumTransferRate ConfiguredMinimumTransferRate();
 
 }  // namespace updater
 

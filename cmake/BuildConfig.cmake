@@ -9,12 +9,42 @@ set(UPDATER_TRUSTED_ROOTS "" CACHE FILEPATH
     "PEM file of the Authenticode trust anchors to embed; empty: the machine's CA bundle")
 set(UPDATER_TLS_CA_BUNDLE "" CACHE FILEPATH
     "CA bundle for HTTPS server certificates; empty: the system bundle")
+set(UPDATER_MAX_BODY_BYTES 1073741824 CACHE STRING
+    "Largest response body the updater accepts; a larger one is refused")
+set(UPDATER_MIN_TRANSFER_RATE 1024 CACHE STRING
+    "Bytes a second below which a transfer that stays there for UPDATER_MIN_RATE_SECONDS is abandoned")
+set(UPDATER_MIN_RATE_SECONDS 60 CACHE STRING
+    "How long a transfer may stay below UPDATER_MIN_TRANSFER_RATE")
+option(UPDATER_ALLOW_SYSTEM_ROOTS
+       "Let a release build without UPDATER_TRUSTED_ROOTS trust every code-signing certificate under the machine's CA bundle"
+       OFF)
+
+# A release build must name the publisher's root: under the machine's CA
+# bundle any code-signing certificate of any public CA would be trusted.
+if(CMAKE_BUILD_TYPE STREQUAL "Release" AND NOT UPDATER_TRUSTED_ROOTS AND
+   NOT UPDATER_ALLOW_SYSTEM_ROOTS)
+  message(FATAL_ERROR "A release build embeds the publisher's Authenticode root: set "
+                      "-DUPDATER_TRUSTED_ROOTS=<pem file>, or -DUPDATER_ALLOW_SYSTEM_ROOTS=ON "
+                      "to trust the machine's CA bundle on purpose.")
+endif()
 
 # updater_add_build_config(<library> PRIMARY_SITE <url> MIRROR_SITE <url>
-#                          [TRUSTED_ROOTS <pem file>] [TLS_CA_BUNDLE <file>])
+#                          [TRUSTED_ROOTS <pem file>] [TLS_CA_BUNDLE <file>]
+#                          [MAX_BODY_BYTES <n>] [MIN_TRANSFER_RATE <bytes/s>]
+#                          [MIN_RATE_SECONDS <s>])
+# The last three default to the cache variables of the shipped program.
 function(updater_add_build_config name)
-  cmake_parse_arguments(CONFIG "" "PRIMARY_SITE;MIRROR_SITE;TRUSTED_ROOTS;TLS_CA_BUNDLE" ""
-                        ${ARGN})
+  cmake_parse_arguments(CONFIG ""
+    "PRIMARY_SITE;MIRROR_SITE;TRUSTED_ROOTS;TLS_CA_BUNDLE;MAX_BODY_BYTES;MIN_TRANSFER_RATE;MIN_RATE_SECONDS"
+    "" ${ARGN})
+  foreach(limit MAX_BODY_BYTES MIN_TRANSFER_RATE MIN_RATE_SECONDS)
+    if(NOT DEFINED CONFIG_${limit})
+      set(CONFIG_${limit} "${UPDATER_${limit}}")
+    endif()
+    if(NOT CONFIG_${limit} MATCHES "^[1-9][0-9]*$")
+      message(FATAL_ERROR "${name}: ${limit} must be a positive number")
+    endif()
+  endforeach()
   set(CONFIG_TRUSTED_ROOTS_BYTES "")
   if(CONFIG_TRUSTED_ROOTS)
     if(NOT EXISTS "${CONFIG_TRUSTED_ROOTS}")

@@ -53,12 +53,19 @@ class HttpClient::AttemptReader : public TransportSink {
     }
     if (status_code > 0) client_.status_code_ = ASCIIToUTF16(std::to_string(status_code));
     client_.response_text_stale_ = true;
-    body_started_ = client_.response_body_.Reset(client_.head_values_.content_length);
+    // A body announced larger than the limit is refused before it is read.
+    too_large_ = client_.head_values_.content_length > max_body_bytes_;
+    body_started_ =
+        !too_large_ && client_.response_body_.Reset(client_.head_values_.content_length);
     return body_started_;
   }
 
   bool OnBodyData(std::span<const uint8_t> bytes) override {
     client_.ReportProgress(client_.response_body_.size());
+    if (bytes.size() > max_body_bytes_ - client_.response_body_.size()) {
+      too_large_ = true;
+      return false;
+    }
     if (!client_.response_body_.Append(bytes)) {
       growth_failed_ = true;
       return false;
@@ -75,11 +82,14 @@ class HttpClient::AttemptReader : public TransportSink {
 
   bool body_started() const { return body_started_; }
   bool growth_failed() const { return growth_failed_; }
+  bool too_large() const { return too_large_; }
 
  private:
   HttpClient& client_;
+  const uint64_t max_body_bytes_ = ConfiguredMaxBodyBytes();
   bool body_started_ = false;
   bool growth_failed_ = false;
+  bool too_large_ = false;
 };
 
 HttpClient::HttpClient(std::u16string_view url, ProgressCallback progress_callback)
@@ -103,8 +113,9 @@ bool HttpClient::SendRequest(std::u16string_view verb, bool disable_redirects) {
     return false;
   }
   if (!OpenSession()) return false;
-  session_->SetTimeouts(
-      {resolve_timeout_ms_, connect_timeout_ms_, send_timeout_ms_, receive_timeout_ms_});
+  const MinimumTransferRate minimum_rate = ConfiguredMinimumTransferRate();
+  session_->SetTimeouts({resolve_timeout_ms_, connect_timeout_ms_, send_timeout_ms_,
+                         receive_timeout_ms_, minimum_rate.bytes_per_second, minimum_rate.seconds});
   uint32_t error = 0;
   std::optional<RequestUrl> url = CrackRequestUrl(url_, error);
   if (!url) {
@@ -155,9 +166,17 @@ HttpClient::AttemptResult HttpClient::RunAttempt(PendingRequest& pending) {
     case TransferEnd::kReceiveFailed:
       RecordError(transfer.error);
       return AttemptResult::kFailed;
+    case TransferEnd::kAbandoned:
+      RecordError(transfer.error);
+      return AttemptResult::kAborted;
     case TransferEnd::kBodyEnded:
     case TransferEnd::kBodyFailed:
       break;
+  }
+  // Another attempt would only take as long, or grow as large, again.
+  if (reader.too_large()) {
+    RecordError(kErrorNotEnoughMemory);
+    return AttemptResult::kAborted;
   }
   if (!reader.body_started()) return AttemptResult::kAborted;
   if (reader.growth_failed()) {

@@ -15,12 +15,16 @@ namespace updater {
 // the body's storage are the client's.
 
 // Milliseconds; 0 or 0xFFFFFFFF means no limit. Send and receive limit the
-// time without progress in that direction.
+// time without progress in that direction. Once the request is on its way, a
+// transfer that moves fewer than `min_bytes_per_second` on average over
+// `min_rate_seconds` is abandoned (0 seconds: never).
 struct TransportTimeouts {
   uint32_t resolve_ms = 0;
   uint32_t connect_ms = 0;
   uint32_t send_ms = 0;
   uint32_t receive_ms = 0;
+  uint32_t min_bytes_per_second = 0;
+  uint32_t min_rate_seconds = 0;
 };
 
 enum class ProxyMode {
@@ -62,6 +66,7 @@ enum class TransferEnd {
   kReceiveFailed,  // no final response head arrived
   kBodyEnded,      // head and whole body delivered
   kBodyFailed,     // head delivered, the body broke off (or the sink stopped it)
+  kAbandoned,      // slower than the minimum rate: nothing of it counts
 };
 
 struct TransferResult {

@@ -130,15 +130,19 @@ class TransferState {
     auto& state = *static_cast<TransferState*>(self);
     const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(data), size * count);
     state.last_activity_ = Clock::now();
+    state.received_bytes_ += bytes.size();
     if (!state.DeliverHead() || !state.sink_.OnBodyData(bytes)) return 0;
     return bytes.size();
   }
 
   static int OnPrerequest(void* self, char*, char*, int, int) {
     auto& state = *static_cast<TransferState*>(self);
+    state.last_activity_ = Clock::now();
+    // The minimum rate is measured from the first request on, across every
+    // redirect it leads to.
+    if (!state.request_sent_) state.rate_window_start_ = state.last_activity_;
     state.request_sent_ = true;
     state.awaiting_send_ = false;
-    state.last_activity_ = Clock::now();
     return CURL_PREREQFUNC_OK;
   }
 
@@ -147,7 +151,12 @@ class TransferState {
                         curl_off_t downloaded,
                         curl_off_t upload_total,
                         curl_off_t uploaded) {
-    return static_cast<TransferState*>(self)->IsStalled(downloaded, upload_total, uploaded) ? 1 : 0;
+    auto& state = *static_cast<TransferState*>(self);
+    if (state.IsBelowMinimumRate(uploaded)) {
+      state.too_slow_ = true;
+      return 1;
+    }
+    return state.IsStalled(downloaded, upload_total, uploaded) ? 1 : 0;
   }
 
   TransferResult Finish(CURLcode code) {
@@ -155,6 +164,7 @@ class TransferState {
     // response; a response whose head never ended was not received.
     if (code == CURLE_OK && !head_delivered_ && !IsFinalHeadComplete())
       code = CURLE_WEIRD_SERVER_REPLY;
+    if (too_slow_) return {TransferEnd::kAbandoned, kErrorHttpTimeout};
     if (code == CURLE_OK) {
       if (!DeliverHead()) return {TransferEnd::kBodyFailed, 0};
       return {TransferEnd::kBodyEnded, 0};
@@ -174,6 +184,7 @@ class TransferState {
 
   void AddHeaderLine(std::string_view line) {
     last_activity_ = Clock::now();
+    received_bytes_ += line.size();
     if (head_delivered_) return;  // trailers of a chunked body
     if (StartsWithCaseInsensitive(line, "HTTP/")) {
       head_.clear();
@@ -223,6 +234,20 @@ class TransferState {
     return IsLimited(limit_ms) && now - last_activity_ >= std::chrono::milliseconds(limit_ms);
   }
 
+  // Checked once per window of min_rate_seconds: a window that moved less
+  // than the minimum ends the transfer, whatever the phase.
+  bool IsBelowMinimumRate(curl_off_t uploaded) {
+    if (!request_sent_ || timeouts_.min_rate_seconds == 0) return false;
+    const Clock::time_point now = Clock::now();
+    if (now - rate_window_start_ < std::chrono::seconds(timeouts_.min_rate_seconds)) return false;
+    const uint64_t moved = received_bytes_ + static_cast<uint64_t>(uploaded);
+    const uint64_t minimum = uint64_t{timeouts_.min_bytes_per_second} * timeouts_.min_rate_seconds;
+    if (moved - rate_window_bytes_ < minimum) return true;
+    rate_window_start_ = now;
+    rate_window_bytes_ = moved;
+    return false;
+  }
+
   CURL* const easy_;
   const TransportRequest& request_;
   const TransportTimeouts& timeouts_;
@@ -237,6 +262,10 @@ class TransferState {
   curl_off_t downloaded_ = 0;
   curl_off_t uploaded_ = 0;
   Clock::time_point last_activity_ = Clock::now();
+  uint64_t received_bytes_ = 0;  // head lines and body, every response
+  Clock::time_point rate_window_start_;
+  uint64_t rate_window_bytes_ = 0;
+  bool too_slow_ = false;
 };
 
 // libcurl drops a header given as "Name:"; "Name;" sends it empty.

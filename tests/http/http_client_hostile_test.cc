@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 #include "http/http_client.h"
 #include "http/http_errors.h"
@@ -42,22 +43,62 @@ TEST(HttpClientHostileTest, MalformedHeadsFailEveryAttempt) {
   }
 }
 
-TEST(HttpClientHostileTest, OutlandishContentLengthsAreClampedOrCutShort) {
+TEST(HttpClientHostileTest, OutlandishContentLengthsAreClampedAndRefusedOrCutShort) {
   RawServer huge(RawServer::Answer(
       "HTTP/1.1 200 OK\r\nContent-Length: 12345678901234567890\r\nConnection: close\r\n\r\nabc"));
-  Reports().clear();
-  HttpClient client(U16(huge.Url("/")), RecordProgress);
-  ASSERT_TRUE(client.SendRequest(u"GET", true));
+  HttpClient client(U16(huge.Url("/")), nullptr);
+  EXPECT_FALSE(client.SendRequest(u"GET", true));
   EXPECT_EQ(client.content_length(), 2147483647u);
-  EXPECT_EQ(BodyOf(client.response_body()), "abc");
-  ASSERT_FALSE(Reports().empty());
-  EXPECT_LT(Reports().back(), 1.0);
+  EXPECT_EQ(client.last_error(), kErrorNotEnoughMemory);
 
   RawServer longer(
       RawServer::Answer("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n" + std::string(100000, 'z')));
   HttpClient cut(U16(longer.Url("/")), nullptr);
   ASSERT_TRUE(cut.SendRequest(u"GET", true));
   EXPECT_EQ(BodyOf(cut.response_body()), "zzzz");
+}
+
+// The test build keeps at most 4 MiB of body and abandons a transfer that
+// moves under 1 KiB a second for 2 seconds.
+TEST(HttpClientHostileTest, EndlessAndTrickledBodiesAreNoResponse) {
+  const std::string chunk = "10000\r\n" + std::string(0x10000, 'e') + "\r\n";
+  RawServer endless([&chunk](RawConnection& connection) {
+    if (!connection.ReadRequest()) return;
+    connection.Write("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+    while (connection.Write(chunk)) {
+    }
+  });
+  RawServer announced([](RawConnection& connection) {
+    if (!connection.ReadRequest()) return;
+    connection.Write("HTTP/1.1 200 OK\r\nContent-Length: 4194305\r\n\r\nfirst");
+    connection.StallUntilClosed();
+  });
+  const auto trickle = [](std::string head) {
+    return [head](RawConnection& connection) {
+      if (!connection.ReadRequest()) return;
+      connection.Write(head);
+      while (connection.Write("t")) std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    };
+  };
+  RawServer trickled(trickle("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n"));
+  RawServer trickled_redirect(
+      trickle("HTTP/1.1 302 Found\r\nLocation: /next\r\nContent-Length: 100000\r\n\r\n"));
+  struct Case {
+    const RawServer& server;
+    bool disable_redirects;
+    uint32_t error;
+  };
+  for (const Case& test :
+       {Case{endless, true, kErrorNotEnoughMemory}, Case{announced, true, kErrorNotEnoughMemory},
+        Case{trickled, true, kErrorHttpTimeout},
+        Case{trickled_redirect, false, kErrorHttpTimeout}}) {
+    HttpClient client(U16(test.server.Url("/")), nullptr);
+    // Not one attempt more: each would take as long, or grow as large.
+    EXPECT_FALSE(client.SendRequest(u"GET", test.disable_redirects)) << test.server.port();
+    EXPECT_EQ(client.last_error(), test.error);
+    EXPECT_LE(client.response_body().size(), 4194304u);
+    EXPECT_EQ(test.server.requests().size(), 1u);
+  }
 }
 
 TEST(HttpClientHostileTest, AResetInTheBodyKeepsWhatArrived) {
