@@ -53,6 +53,12 @@ void RemoveOlderVersionDirectories(const FsPath& install_dir, const Version& cur
   }
 }
 
+UpdateResult LogStartFailure(int line, std::string_view what, int error, UpdateResult result) {
+  UPDATER_LOG_AT(line, ERROR) << kLogPrefix << what << " failed  to start last error=" << std::hex
+                              << error;
+  return result;
+}
+
 UpdateResult LogCopyFailure(int line, UpdateResult result) {
   UPDATER_LOG_AT(line, ERROR) << kLogPrefix << kCopyFailedText << -result;
   return result;
@@ -89,10 +95,7 @@ UpdateResult RunInstaller(const FsPath& download_path) {
   ParsedCommandLine command_line(download_path.value());
   command_line.AddSwitch("kr-auto-update", u"");
   if (!LaunchAndWait(command_line).IsValid()) {
-    const int error = errno;
-    UPDATER_LOG_AT(365, ERROR) << kLogPrefix << "installer failed  to start last error=" << std::hex
-                               << error;
-    return kBrowserInstallerStartFailed;
+    return LogStartFailure(365, "installer", errno, kBrowserInstallerStartFailed);
   }
   return kResultInstalled;
 }
@@ -105,16 +108,16 @@ UpdateResult SwapPortableFiles(const FsPath& download_path,
   RemoveOlderVersionDirectories(install_dir, GetUpdaterState().current_browser_version);
 
   const FsPath extract_dir = JoinPath(temp_dir, kPortableExtractDirName);
-  DeletePath(extract_dir, /*recursive=*/true);
+  // Whatever an earlier run left would be moved into the installation as if
+  // the package had extracted it: the package is not run beside it.
+  if (!DeletePath(extract_dir, /*recursive=*/true)) {
+    return LogStartFailure(292, "portable installer", errno, kBrowserPackageStartFailed);
+  }
   ParsedCommandLine command_line(download_path.value());
   command_line.AddArgument(std::string_view("-s"));
   command_line.AddArgument("-d\"" + UTF16ToUTF8(extract_dir.value()) + "\"");
   if (!LaunchAndWait(command_line).IsValid()) {
-    const int error = errno;
-    UPDATER_LOG_AT(292, ERROR) << kLogPrefix
-                               << "portable installer failed  to start last error=" << std::hex
-                               << error;
-    return kBrowserPackageStartFailed;
+    return LogStartFailure(292, "portable installer", errno, kBrowserPackageStartFailed);
   }
 
   if (!PathExists(JoinPath(extract_dir, kBrowserExeName))) {

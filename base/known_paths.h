@@ -18,7 +18,8 @@ bool GetKnownPath(KnownPathKey key, FsPath& out);
 // characters or more. Asked of the platform on every call.
 bool GetTempDirectory(FsPath& out);
 
-// The temporary directory as the platform names it (platform code).
+// The directory the platform gives this user for temporary files, one that
+// no other user can write; empty when there is none (platform code).
 std::u16string ReadPlatformTempPath();
 
 }  // namespace updater

@@ -1,5 +1,6 @@
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -19,8 +20,18 @@ constexpr char kLogFileName[] = "debug.log";
 // and kept until the process ends.
 std::atomic<int> g_log_file{-1};
 
+// Only a regular file, never through a link: a link planted where the log
+// falls back (the current directory) would have the updater append to a file
+// of someone else's choosing, and a FIFO would hold it.
 int OpenForAppending(const std::string& path) {
-  return open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  const int fd =
+      open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+  struct stat status;
+  if (fd >= 0 && (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
+    close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 int OpenLogFile() {

@@ -44,8 +44,8 @@ class HttpClient {
   std::u16string GetLocation() const { return head_values_.location; }
   std::u16string GetStatusCode() const { return status_code_; }
 
-  // Writes the body to `path`; false when there is no body or it cannot be
-  // written.
+  // Writes the body to a new file at `path`; false when there is no body,
+  // something is at `path` already, or it cannot be written.
   bool SaveResponseToFile(const FsPath& path) const;
 
   // The body decoded to text by the response's charset.

@@ -8,9 +8,9 @@
 
 namespace updater {
 
-// Writes `bytes` to the file at `path`, created or truncated. The file is
-// never reached through a symbolic link, must be a regular file, and ends up
-// readable, writable and runnable by its owner only. False on any failure.
+// Writes `bytes` to a new file at `path`, readable, writable and runnable by
+// its owner only. False on any failure, also when anything (a file, a link)
+// is at `path` already.
 bool WriteResponseFile(const FsPath& path, std::span<const uint8_t> bytes);
 
 }  // namespace updater

@@ -47,14 +47,12 @@ bool WriteAll(int fd, std::span<const uint8_t> bytes) {
 bool WriteResponseFile(const FsPath& path, std::span<const uint8_t> bytes) {
   if (path.empty()) return false;
   const std::string name = UTF16ToUTF8(path.value());
-  // Non-blocking so that a FIFO planted at the path fails instead of hanging;
-  // truncation waits until the file is known to be ours.
+  // A new file, so that nothing planted at the path (a link, a FIFO, a file
+  // that someone else can still write through an open descriptor) is used.
   FileDescriptor file(
-      open(name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, kOwnerOnly));
+      open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kOwnerOnly));
   if (file.get() < 0) return false;
-  struct stat status;
-  if (fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
-  if (fchmod(file.get(), kOwnerOnly) != 0 || ftruncate(file.get(), 0) != 0) return false;
+  if (fchmod(file.get(), kOwnerOnly) != 0) return false;
   return WriteAll(file.get(), bytes) && file.Close();
 }
 

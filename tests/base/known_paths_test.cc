@@ -1,9 +1,12 @@
 #include "base/known_paths.h"
 
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -12,6 +15,7 @@
 #include "base/known_path_cache.h"
 #include "base/os_version.h"
 #include "base/path_operations.h"
+#include "base/string_util.h"
 
 namespace updater {
 namespace {
@@ -94,17 +98,51 @@ class TempDirectoryTest : public testing::Test {
   std::optional<std::string> saved_;
 };
 
-TEST_F(TempDirectoryTest, FromTheEnvironmentOrTheDefault) {
-  EXPECT_EQ(TempDirectoryFor(nullptr), u"/tmp");
-  EXPECT_EQ(TempDirectoryFor("/var/tmp/user//"), u"/var/tmp/user");
-  EXPECT_EQ(TempDirectoryFor("/"), u"/");
-  EXPECT_EQ(TempDirectoryFor("relative/dir"), u"/tmp");
-  EXPECT_EQ(TempDirectoryFor(""), u"/tmp");
-  EXPECT_EQ(TempDirectoryFor("/bad\xff"), u"/tmp");
+// A directory that others can write is used through the user's own private
+// directory inside it; one that is the user's alone is used as it is.
+TEST_F(TempDirectoryTest, FromTheEnvironmentOrTheDefaultAndAlwaysPrivate) {
+  const std::string own_name = "/rivazeriduv_updater-" + std::to_string(geteuid());
+  const std::u16string own_in_tmp = UTF8ToUTF16("/tmp" + own_name);
+  EXPECT_EQ(TempDirectoryFor(nullptr), own_in_tmp);
+  EXPECT_EQ(TempDirectoryFor("relative/dir"), own_in_tmp);
+  EXPECT_EQ(TempDirectoryFor(""), own_in_tmp);
+  EXPECT_EQ(TempDirectoryFor("/bad\xff"), own_in_tmp);
+  struct stat status;
+  ASSERT_EQ(lstat(("/tmp" + own_name).c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode, S_IFDIR | 0700u);
 
-  const std::string longest = "/" + std::string(kMaxPathChars - 2, 't');
+  std::string scratch = "/tmp/known_paths_test.XXXXXX";
+  ASSERT_NE(mkdtemp(scratch.data()), nullptr);
+  EXPECT_EQ(TempDirectoryFor((scratch + "//").c_str()), UTF8ToUTF16(scratch));
+  EXPECT_EQ(TempDirectoryFor((scratch + "/missing").c_str()), u"<false>");
+  ASSERT_EQ(chmod(scratch.c_str(), 0770), 0);
+  EXPECT_EQ(TempDirectoryFor(scratch.c_str()), UTF8ToUTF16(scratch + own_name));
+  // A private directory whose mode was loosened is made private again.
+  ASSERT_EQ(chmod((scratch + own_name).c_str(), 0755), 0);
+  EXPECT_EQ(TempDirectoryFor(scratch.c_str()), UTF8ToUTF16(scratch + own_name));
+  ASSERT_EQ(lstat((scratch + own_name).c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode, S_IFDIR | 0700u);
+
+  // The private directory's name taken by a link, or by another user.
+  ASSERT_EQ(rmdir((scratch + own_name).c_str()), 0);
+  ASSERT_EQ(symlink(scratch.c_str(), (scratch + own_name).c_str()), 0);
+  EXPECT_EQ(TempDirectoryFor(scratch.c_str()), u"<false>");
+  ASSERT_EQ(unlink((scratch + own_name).c_str()), 0);
+  if (geteuid() == 0) {
+    ASSERT_EQ(mkdir((scratch + own_name).c_str(), 0700), 0);
+    ASSERT_EQ(chown((scratch + own_name).c_str(), 65534, 65534), 0);
+    EXPECT_EQ(TempDirectoryFor(scratch.c_str()), u"<false>");
+    ASSERT_EQ(rmdir((scratch + own_name).c_str()), 0);
+  }
+
+  // The longest path that can be had, and one character more.
+  ASSERT_EQ(chmod(scratch.c_str(), 0700), 0);
+  const std::string longest = scratch + "/" + std::string(kMaxPathChars - 2 - scratch.size(), 't');
+  ASSERT_EQ(mkdir(longest.c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((longest + "u").c_str(), 0700), 0);
   EXPECT_EQ(TempDirectoryFor(longest.c_str()).size(), kMaxPathChars - 1);
-  EXPECT_EQ(TempDirectoryFor((longest + "/").c_str()), u"<false>");
+  EXPECT_EQ(TempDirectoryFor((longest + "u").c_str()), u"<false>");
+  std::filesystem::remove_all(scratch);
 }
 
 TEST(OsVersionTest, Classification) {

@@ -133,10 +133,24 @@ TEST(LoggingTest, ProcessesAppendAndFallBackToTheCurrentDirectory) {
   EXPECT_NE(fallback.find("(365)] RivaZeriduv Updater: installer failed  to start last error=5\n"),
             std::string::npos);
 
-  // Neither can be opened: the line is lost, the run is not.
+  // Neither can be opened: the line is lost, the run is not. Links and FIFOs
+  // planted under the name are never written through or waited on.
   fs::create_directory(working_directory.path() / "sub");
   fs::create_directory(working_directory.path() / "sub" / "debug.log");
   EXPECT_EQ(RunIn(working_directory.path() / "sub", CommandLine(program, "5")).exit_code, 0);
+  const fs::path victim = working_directory.path() / "victim";
+  std::ofstream(victim) << "kept";
+  for (const fs::path& directory :
+       {working_directory.path() / "link", working_directory.path() / "fifo"}) {
+    fs::create_directory(directory);
+    if (directory.filename() == "link") {
+      fs::create_symlink(victim, directory / "debug.log");
+    } else {
+      ASSERT_EQ(mkfifo((directory / "debug.log").c_str(), 0600), 0);
+    }
+    EXPECT_EQ(RunIn(directory, CommandLine(program, "5")).exit_code, 0);
+  }
+  EXPECT_EQ(ReadFile(victim), "kept");
 }
 
 }  // namespace

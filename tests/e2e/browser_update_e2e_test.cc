@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -305,13 +307,14 @@ TEST_F(BrowserUpdateE2eTest, DownloadPathThatCannotBeClearedOrWritten) {
   EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 15);
   EXPECT_EQ(ReadFileBytes(DownloadPath() + "/keep"), "kept");
 
-  // A temporary directory that does not exist cannot take the file.
+  // A temporary directory that does not exist cannot be told private: none
+  // is to be had.
   Environment environment = DefaultEnvironment(install_);
   environment["TMPDIR"] = install_.Path("missing");
-  EXPECT_EQ(RunUpdater(install_, InstalledArguments(), environment), 25);
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments(), environment), 2);
   EXPECT_FALSE(Exists(install_.Path("missing")));
 
-  EXPECT_EQ(service.CountRequests(kInstallerPath), 2);
+  EXPECT_EQ(service.CountRequests(kInstallerPath), 1);
   EXPECT_FALSE(Exists(ArgumentsFile()));
   EXPECT_EQ(ListTree(install_.install_dir()), before);
 }
@@ -559,6 +562,59 @@ TEST_F(PortableSwapE2eTest, BrowserNotRunningAndMovesFail) {
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
   EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "old browser");
   EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
+}
+
+TEST_F(PortableSwapE2eTest, LeftoversOfOtherUsersAreNeverUsedNorTouched) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to plant files of another user";
+  constexpr uid_t kOtherUser = 65534;
+  // A shared directory like /tmp, where another user planted an extraction
+  // directory with a browser of their own and a file of the download's name.
+  const std::string shared = install_.temp_dir();
+  const std::string own = shared + "/rivazeriduv_updater-0";
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  WriteFileBytes(ExtractDir() + "/brelix.exe", "planted browser");
+  WriteFileBytes(DownloadPath(), "planted download");
+  for (const std::string& planted : {ExtractDir(), ExtractDir() + "/brelix.exe", DownloadPath()})
+    ASSERT_EQ(lchown(planted.c_str(), kOtherUser, kOtherUser), 0);
+  ASSERT_EQ(chmod(ExtractDir().c_str(), 01777), 0);
+  const std::vector<std::string> planted = ListTree(ExtractDir());
+
+  EXPECT_EQ(RunSwap(StandardPackage()), 0);
+  EXPECT_THAT(InstallerArguments(),
+              ElementsAre(own + "/setup.exe", "-s", "-d" + own + "/" + kExtractDirName));
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
+  EXPECT_EQ(ListTree(ExtractDir()), planted);
+  EXPECT_EQ(ReadFileBytes(DownloadPath()), "planted download");
+  struct stat status;
+  ASSERT_EQ(lstat(own.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode, S_IFDIR | 0700u);
+
+  // The private directory taken by the other user, or a link in its place:
+  // there is no temporary directory to be had (2).
+  const std::vector<std::string> installed = ListTree(install_.install_dir());
+  std::filesystem::remove_all(own);
+  std::filesystem::create_directory(own);
+  ASSERT_EQ(lchown(own.c_str(), kOtherUser, kOtherUser), 0);
+  EXPECT_EQ(RunSwap(StandardPackage()), 2);
+  std::filesystem::remove(own);
+  std::filesystem::create_directory_symlink(ExtractDir(), own);
+  EXPECT_EQ(RunSwap(StandardPackage()), 2);
+  EXPECT_EQ(ListTree(ExtractDir()), planted);
+  EXPECT_EQ(ListTree(install_.install_dir()), installed);
+
+  // A leftover of our own that cannot be removed (a mount point here) stops
+  // the swap before the package runs.
+  std::filesystem::remove(own);
+  ASSERT_EQ(unshare(CLONE_NEWNS), 0);
+  ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+  std::filesystem::create_directories(own + "/" + kExtractDirName);
+  ASSERT_EQ(mount("tmpfs", (own + "/" + kExtractDirName).c_str(), "tmpfs", 0, nullptr), 0);
+  std::filesystem::remove(ArgumentsFile());
+  EXPECT_EQ(RunSwap(StandardPackage()), 7);
+  EXPECT_THAT(install_.ReadLog(),
+              HasLogLine(292, UpdaterMessage("portable installer failed  to start last error=10")));
+  EXPECT_FALSE(Exists(ArgumentsFile()));
+  umount((own + "/" + kExtractDirName).c_str());
 }
 
 TEST_F(PortableSwapE2eTest, FailedMergeWithoutNewBrowserPutsTheOldOneBack) {

@@ -252,8 +252,11 @@ TEST_F(SaveResponseTest, WritesTheBodyForItsOwnerOnly) {
   HttpClient client(U16(server_.Url("/file")), nullptr);
   EXPECT_FALSE(client.SaveResponseToFile(PathOf("before")));
   ASSERT_TRUE(client.SendRequest(u"GET", true));
+  // Only a new file: one that is there already may be open for writing elsewhere.
   std::ofstream(directory_ / "setup.exe") << "an older and longer file";
   chmod((directory_ / "setup.exe").c_str(), 0666);
+  EXPECT_FALSE(client.SaveResponseToFile(PathOf("setup.exe")));
+  std::filesystem::remove(directory_ / "setup.exe");
   ASSERT_TRUE(client.SaveResponseToFile(PathOf("setup.exe")));
   std::ifstream file(directory_ / "setup.exe");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "MZ-installer");
