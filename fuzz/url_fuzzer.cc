@@ -1,14 +1,16 @@
 // Canonicalises arbitrary UTF-16 text as a URL and takes its download file
 // name. The first byte picks a start the text is appended to, so that most
 // runs reach past the scheme. A canonical URL must be printable ASCII with
-// its components inside it, and a name must never hold a separator or NUL
-// nor be "." or "..".
+// its components inside it, and a name must be printable ASCII that one file
+// can hold on Linux and Windows: no separator, wildcard or <>:"|, and no
+// trailing dot or blank (so never "." or "..").
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "url/canonical_url.h"
 #include "url/download_file_name.h"
@@ -46,9 +48,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckCanonicalUrl(*url);
   }
   const std::string name = updater::DownloadFileName(text);
-  if (name.find_first_of(std::string("/\\\0", 3)) != std::string::npos || name == "." ||
-      name == "..") {
-    std::abort();
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte > 0x7E ||
+        std::string_view("/\\*?<>:\"|").find(c) != std::string::npos) {
+      std::abort();
+    }
   }
+  if (!name.empty() && (name.back() == '.' || name.back() == ' ')) std::abort();
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "base/string_util.h"
 #include "url/canonical_url.h"
 
 namespace updater {
@@ -34,8 +35,37 @@ bool HoldsEscapedControl(std::string_view name) {
   return false;
 }
 
+// Wildcards would make the name a pattern to whoever deletes by it; the rest
+// cannot be part of one file's name on Windows, where the same service is
+// asked.
+constexpr std::string_view kForbiddenCharacters = "*?<>:\"|";
+
+bool HoldsForbiddenCharacter(std::string_view name) {
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || kForbiddenCharacters.find(c) != std::string_view::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Windows opens a device for these, with any extension and in any case.
+bool IsReservedDeviceName(std::string_view name) {
+  const std::string base = ToLowerASCII(name.substr(0, name.find('.')));
+  static constexpr std::string_view kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
+  for (const std::string_view device : kDevices) {
+    if (base == device) return true;
+  }
+  return base.size() == 4 && (base.starts_with("com") || base.starts_with("lpt")) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
 bool IsUsableFileName(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." && !HoldsEscapedControl(name);
+  // A trailing dot or blank is dropped by Windows, which also makes "." and
+  // ".." and every name of dots alone unusable.
+  return !name.empty() && name.back() != '.' && name.back() != ' ' && !HoldsEscapedControl(name) &&
+         !HoldsForbiddenCharacter(name) && !IsReservedDeviceName(name);
 }
 
 }  // namespace

@@ -229,6 +229,8 @@ TEST_F(BrowserUpdateE2eTest, QueryFailuresAndBadStatus) {
 
 TEST_F(BrowserUpdateE2eTest, HostileServiceAnswersEndWithTheirResult) {
   const std::vector<std::string> before = ListTree(install_.install_dir());
+  WriteFileBytes(install_.temp_dir() + "/keep.exe", "the user's");
+  WriteFileBytes(install_.temp_dir() + "/other", "the user's");
   const std::string mirror_url = "http://127.0.0.1:" + std::to_string(kMirrorPort);
   const std::vector<std::pair<std::string, int>> replies = {
       {"garbage that is no HTTP at all\r\n\r\n", 3},
@@ -237,6 +239,17 @@ TEST_F(BrowserUpdateE2eTest, HostileServiceAnswersEndWithTheirResult) {
       // The download is answered with the same bytes.
       {"HTTP/1.1 200 OK\r\nKora-Version: 56.0.0.1\r\nKora-Location: " + mirror_url +
            "/files/\r\nContent-Length: 0\r\n\r\n",
+       35},
+      // Names that would be patterns, or that Windows cannot hold: never saved
+      // or deleted by.
+      {"HTTP/1.1 200 OK\r\nKora-Version: 56.0.0.1\r\nKora-Location: " + mirror_url +
+           "/*\r\nContent-Length: 0\r\n\r\n",
+       35},
+      {"HTTP/1.1 200 OK\r\nKora-Version: 56.0.0.1\r\nKora-Location: " + mirror_url +
+           "/files/*.exe\r\nContent-Length: 0\r\n\r\n",
+       35},
+      {"HTTP/1.1 200 OK\r\nKora-Version: 56.0.0.1\r\nKora-Location: " + mirror_url +
+           "/nul.exe\r\nContent-Length: 0\r\n\r\n",
        35},
       {"HTTP/1.1 200 OK\r\nKora-Version: 56.0.0.1\r\nKora-Location: " + mirror_url + "/" +
            std::string(70000, 'a') + "\r\nContent-Length: 0\r\n\r\n",
@@ -256,7 +269,7 @@ TEST_F(BrowserUpdateE2eTest, HostileServiceAnswersEndWithTheirResult) {
     EXPECT_THAT(mirror.requests(), Not(IsEmpty()));
   }
   EXPECT_EQ(ListTree(install_.install_dir()), before);
-  EXPECT_THAT(ListNames(install_.temp_dir()), IsEmpty());
+  EXPECT_THAT(ListNames(install_.temp_dir()), ElementsAre("keep.exe", "other"));
 }
 
 TEST_F(BrowserUpdateE2eTest, DownloadFailures) {

@@ -99,6 +99,25 @@ TEST(DownloadFileNameTest, NeverGivesASeparatorOrADotName) {
   EXPECT_EQ(NameOf("http://h/a%20b%2e.exe"), "a%20b%2e.exe");
 }
 
+TEST(DownloadFileNameTest, PatternsAndNamesWindowsCannotHoldHaveNone) {
+  for (const char* url : {"http://h/*", "http://h/files/*.exe", "http://h/set%3Fp.exe/*",
+                          "http://h/a:b.exe", "http://h/a|b.exe", "http://h/setup.exe.",
+                          "http://h/...", "http://h/CON", "http://h/con.exe", "http://h/Nul.tar.gz",
+                          "http://h/lpt9.exe", "http://h/COM1", "http://h/conin$", "foo:a*b"}) {
+    EXPECT_EQ(NameOf(url), "") << url;
+  }
+  // Near misses stay usable; escaped forms are kept escaped and harmless.
+  for (const auto& [url, name] :
+       {std::pair{"http://h/console.exe", "console.exe"}, std::pair{"http://h/com10", "com10"},
+        std::pair{"http://h/lpt0.exe", "lpt0.exe"}, std::pair{"http://h/.profile", ".profile"},
+        std::pair{"http://h/a%2A.exe", "a%2A.exe"}, std::pair{"http://h/a%7C.exe", "a%7C.exe"},
+        std::pair{"http://h/setup%2E", "setup%2E"}, std::pair{"http://h/a$b.exe", "a$b.exe"},
+        std::pair{"http://h/setup.exe%20", "setup.exe%20"}, std::pair{"http://h/set?p.exe", "set"},
+        std::pair{"foo:a\tb", "ab"}}) {
+    EXPECT_EQ(NameOf(url), name) << url;
+  }
+}
+
 TEST(DownloadFileNameTest, HostileInputHasNoName) {
   EXPECT_EQ(DownloadFileName(u"http://h/\xD800setup.exe"), "");
   EXPECT_EQ(DownloadFileName(u"http://h/setup.exe\xDFFF"), "");
