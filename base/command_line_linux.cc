@@ -1,5 +1,3 @@
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -7,20 +5,29 @@
 #include "base/string_util.h"
 
 namespace updater {
+namespace {
 
-// The argument vector exactly as the kernel handed it to the process.
-std::vector<std::u16string> CurrentProcessArguments() {
-  std::ifstream file("/proc/self/cmdline", std::ios::binary);
-  const std::string raw((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  std::vector<std::u16string> arguments;
-  size_t start = 0;
-  while (start < raw.size()) {
-    size_t end = raw.find('\0', start);
-    if (end == std::string::npos) end = raw.size();
-    arguments.push_back(UTF8ToUTF16(std::string_view(raw).substr(start, end - start)));
-    start = end + 1;
+std::vector<std::u16string>* g_process_arguments = nullptr;
+
+// glibc hands every initialiser of the program the argument vector that main
+// gets, exactly as the kernel passed it; nothing in the file system (which a
+// sandbox or a missing /proc can hide) is read for it.
+void CaptureProcessArguments(int argc, char** argv, char**) {
+  g_process_arguments = new std::vector<std::u16string>();
+  for (int i = 0; i < argc && argv[i] != nullptr; ++i) {
+    g_process_arguments->push_back(UTF8ToUTF16(argv[i]));
   }
-  return arguments;
+}
+
+[[gnu::section(".init_array"),
+  gnu::used]] void (*const kCaptureProcessArguments)(int,
+                                                     char**,
+                                                     char**) = &CaptureProcessArguments;
+
+}  // namespace
+
+std::vector<std::u16string> CurrentProcessArguments() {
+  return g_process_arguments != nullptr ? *g_process_arguments : std::vector<std::u16string>();
 }
 
 }  // namespace updater

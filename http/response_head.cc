@@ -31,6 +31,13 @@ std::u16string_view TrimSpaces(std::u16string_view text) {
   return text;
 }
 
+// An empty value leaves the pattern's one required character to the line's
+// own CR: what is only blanks and line ends is no value.
+std::u16string EmptyWhenBlank(std::u16string value) {
+  if (value.find_first_not_of(u" \t\r\n") == std::u16string::npos) value.clear();
+  return value;
+}
+
 void AppendCookies(const std::vector<std::u16string>& values, std::u16string& cookies) {
   for (size_t i = 0; i < values.size(); ++i) {
     if (i > 0) cookies += u"; ";
@@ -53,7 +60,8 @@ void ReadResponseHeadFields(std::u16string_view headers,
   if (auto length = FindFirstHeaderValue(kContentLengthPattern, headers); !length.empty()) {
     fields.content_length = ParseClampedLength(length);
   }
-  if (auto location = FindFirstHeaderValue(kLocationPattern, headers); !location.empty()) {
+  if (auto location = EmptyWhenBlank(FindFirstHeaderValue(kLocationPattern, headers));
+      !location.empty()) {
     fields.location = std::move(location);
   }
   if (auto cookies = FindHeaderValues(kSetCookiePattern, headers); !cookies.empty()) {
@@ -64,7 +72,7 @@ void ReadResponseHeadFields(std::u16string_view headers,
 std::u16string FindResponseHeader(std::u16string_view headers, std::u16string_view name) {
   std::u16string pattern(name);
   pattern += kHeaderValuePattern;
-  return FindFirstHeaderValue(pattern, headers);
+  return EmptyWhenBlank(FindFirstHeaderValue(pattern, headers));
 }
 
 std::u16string WidenHeaderBlock(std::string_view raw) {

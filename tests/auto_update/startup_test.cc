@@ -3,6 +3,7 @@
 // copies of the shipped executable.
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -470,6 +471,15 @@ TEST_F(IsolatedStartupTest, InteractiveStartWithoutADisplayNeverContactsAServer)
   EXPECT_EQ(mirror.checks(), 0);
   EXPECT_THAT(mirror.request_lines(), IsEmpty());
   EXPECT_THAT(ObjectNames(), IsEmpty());
+
+  // The switches come from the arguments themselves, also where /proc is
+  // hidden: the run still knows it must ask first.
+  ASSERT_EQ(mount("none", "/proc", "tmpfs", 0, nullptr), 0);
+  const ExitStatus without_proc =
+      scratch_.Run({"--kr-check-update", "--current=1.0", "--pepper-version=1.0"});
+  umount("/proc");
+  EXPECT_EQ(without_proc.code, status.code) << Describe(without_proc);
+  EXPECT_EQ(mirror.checks(), 0);
 }
 
 // Per argument Linux passes at most 128 KiB including the terminating zero.

@@ -128,6 +128,15 @@ TEST_F(BrowserUpdateE2eTest, DownloadLocationPrefersTheServiceHeader) {
   EXPECT_EQ(service.CountRequests("/preferred/setup.exe"), 2);
   EXPECT_EQ(service.CountRequests("/standard/setup.exe"), 1);
   EXPECT_FALSE(Exists(DownloadPath())) << "a rejected download is deleted";
+
+  // The service's header present but empty counts as absent.
+  service.Answer("/update.php", ServiceAnswer{302,
+                                              {{"Kora-Version", kOffered},
+                                               {"Kora-Location", ""},
+                                               {"Location", standard}},
+                                              ""});
+  EXPECT_EQ(RunUpdater(install_, InstalledArguments()), kSignatureInvalid);
+  EXPECT_EQ(service.CountRequests("/standard/setup.exe"), 2);
 }
 
 TEST_F(BrowserUpdateE2eTest, OneConnectivityCheckChoosesTheServerSet) {

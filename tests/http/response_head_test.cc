@@ -35,6 +35,15 @@ TEST(ResponseHeadTest, FindsAHeaderByTheTailOfItsName) {
   EXPECT_EQ(FindResponseHeader(head, u"Version"), u"1");
   EXPECT_EQ(FindResponseHeader(head, u"kora-location"), u"http://a/b");
   EXPECT_EQ(FindResponseHeader(head, u"Kora-Version"), u"");
+
+  // A value of blanks and line ends alone is empty, so callers fall back.
+  const std::u16string empty = u"HTTP/1.1 302 Found\r\nKora-Location:\r\nX:  \t\r\nLocation: \r\n";
+  EXPECT_EQ(FindResponseHeader(empty, u"Kora-Location"), u"");
+  EXPECT_EQ(FindResponseHeader(empty, u"X"), u"");
+  ResponseHeadFields fields;
+  fields.location = u"/earlier";
+  ReadResponseHeadFields(empty, false, fields);
+  EXPECT_EQ(fields.location, u"/earlier");
 }
 
 }  // namespace
