@@ -9,6 +9,8 @@
 namespace updater {
 namespace {
 
+constexpr std::u16string_view kBrowserExeName = u"brelix.exe";
+
 constexpr FlowResults kBrowserResults = {
     .query_no_response = kBrowserQueryNoResponse,
     .query_bad_status = kBrowserQueryBadStatus,
@@ -44,10 +46,13 @@ UpdateResult RunBrowserUpdate(const ParsedCommandLine& command_line, int set_ind
   FsPath exe_directory;
   const bool exe_directory_known = GetKnownPath(kExeDirectory, exe_directory);
   const FsPath install_dir = ParentDir(exe_directory);
-  // A portable update replaces "brelix.exe" in its own directory, so it is
-  // only done for a browser that was started as that file, and never when the
-  // installation directory is unknown (it would become the current one).
-  if (portable && (!exe_directory_known || state.browser_exe_path != state.real_exe_path)) {
+  // A portable update moves files into the installation directory (the
+  // parent of the updater's own) on behalf of the browser that started it,
+  // so it is only done for that directory's "brelix.exe", named by its full
+  // path, and never when the directory is unknown (it would become the
+  // current one).
+  if (portable &&
+      (!exe_directory_known || !(state.real_exe_path == JoinPath(install_dir, kBrowserExeName)))) {
     return kBrowserNotPortableExecutable;
   }
 

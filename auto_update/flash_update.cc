@@ -41,11 +41,12 @@ PluginDirectories MakePluginDirectories(const FsPath& exe_directory) {
 }
 
 // The old plug-in is moved aside only when the installer staged a new one,
-// so an installer that unpacked nothing costs no plug-in. The result of a
-// started installer is 0 whatever the moves do.
+// so an installer that unpacked nothing costs no plug-in; without an old one
+// the new one goes straight into place, or it would wait in staging forever.
+// The result of a started installer is 0 whatever the moves do.
 void SwapStagedPlugin(const PluginDirectories& directories) {
   if (!IsDirectory(directories.staging)) return;
-  if (MovePath(directories.plugin, directories.previous)) {
+  if (!PathExists(directories.plugin) || MovePath(directories.plugin, directories.previous)) {
     MovePath(directories.staging, directories.plugin);
   }
 }

@@ -27,6 +27,9 @@ UpdateResult DownloadVerifiedInstaller(const std::u16string& url,
     const std::string name = DownloadFileName(url);
     if (name.empty()) return results.no_file_name;
     path = JoinPath(temp_dir, UTF8ToUTF16(name));
+    // The file operations refuse such a path: what was written could be
+    // neither replaced nor deleted when rejected.
+    if (path.size() >= kMaxPathChars) return results.write_failed;
     DeletePath(path, /*recursive=*/false);
     if (PathExists(path)) return results.old_file_stays;
     if (!client.SaveResponseToFile(path)) return results.write_failed;

@@ -32,10 +32,13 @@ std::u16string_view TrimSpaces(std::u16string_view text) {
 }
 
 // An empty value leaves the pattern's one required character to the line's
-// own CR: what is only blanks and line ends is no value.
-std::u16string EmptyWhenBlank(std::u16string value) {
-  if (value.find_first_not_of(u" \t\r\n") == std::u16string::npos) value.clear();
-  return value;
+// own CR: what is only blanks and line ends is no value, and the next line
+// that matches (a name also matches as the tail of a longer one) is asked.
+std::u16string FirstNonBlankValue(std::u16string_view pattern, std::u16string_view headers) {
+  for (std::u16string& value : FindHeaderValues(pattern, headers)) {
+    if (value.find_first_not_of(u" \t\r\n") != std::u16string::npos) return std::move(value);
+  }
+  return std::u16string();
 }
 
 void AppendCookies(const std::vector<std::u16string>& values, std::u16string& cookies) {
@@ -60,8 +63,7 @@ void ReadResponseHeadFields(std::u16string_view headers,
   if (auto length = FindFirstHeaderValue(kContentLengthPattern, headers); !length.empty()) {
     fields.content_length = ParseClampedLength(length);
   }
-  if (auto location = EmptyWhenBlank(FindFirstHeaderValue(kLocationPattern, headers));
-      !location.empty()) {
+  if (auto location = FirstNonBlankValue(kLocationPattern, headers); !location.empty()) {
     fields.location = std::move(location);
   }
   if (auto cookies = FindHeaderValues(kSetCookiePattern, headers); !cookies.empty()) {
@@ -72,7 +74,7 @@ void ReadResponseHeadFields(std::u16string_view headers,
 std::u16string FindResponseHeader(std::u16string_view headers, std::u16string_view name) {
   std::u16string pattern(name);
   pattern += kHeaderValuePattern;
-  return EmptyWhenBlank(FindFirstHeaderValue(pattern, headers));
+  return FirstNonBlankValue(pattern, headers);
 }
 
 std::u16string WidenHeaderBlock(std::string_view raw) {

@@ -130,11 +130,10 @@ TEST_F(BrowserUpdateE2eTest, DownloadLocationPrefersTheServiceHeader) {
   EXPECT_FALSE(Exists(DownloadPath())) << "a rejected download is deleted";
 
   // The service's header present but empty counts as absent.
-  service.Answer("/update.php", ServiceAnswer{302,
-                                              {{"Kora-Version", kOffered},
-                                               {"Kora-Location", ""},
-                                               {"Location", standard}},
-                                              ""});
+  service.Answer(
+      "/update.php",
+      ServiceAnswer{
+          302, {{"Kora-Version", kOffered}, {"Kora-Location", ""}, {"Location", standard}}, ""});
   EXPECT_EQ(RunUpdater(install_, InstalledArguments()), kSignatureInvalid);
   EXPECT_EQ(service.CountRequests("/standard/setup.exe"), 2);
 }
@@ -206,9 +205,17 @@ TEST_F(BrowserUpdateE2eTest, UnusableTemporaryDirectoryEndsBeforeAnyQuery) {
 TEST_F(BrowserUpdateE2eTest, PortableRunOfAnotherExecutableEndsBeforeAnyQuery) {
   UpdateService service;
   ASSERT_TRUE(service.IsUp());
-  EXPECT_EQ(RunUpdater(install_, {"--current=1.0", "--portable",
-                                  "--real-exe-path=" + Installed("Brelix.exe")}),
-            8);
+  // Only the installation's own "brelix.exe", by its full path, may have its
+  // directory changed on its behalf.
+  WriteFileBytes(install_.Path("elsewhere/brelix.exe"), "another browser");
+  for (const std::string& browser :
+       {Installed("Brelix.exe"), std::string("brelix.exe"), install_.Path("elsewhere/brelix.exe"),
+        install_.updater_dir() + "/brelix.exe", install_.root() + "/install/../install/brelix.exe",
+        std::string()}) {
+    EXPECT_EQ(RunUpdater(install_, {"--current=1.0", "--portable", "--real-exe-path=" + browser}),
+              8)
+        << browser;
+  }
   EXPECT_THAT(service.requests(), IsEmpty());
 }
 
@@ -313,6 +320,14 @@ TEST_F(BrowserUpdateE2eTest, DownloadFailures) {
                                   });
   });
   EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 26);
+
+  // A download path of 260 characters is never written: it could not be
+  // deleted when rejected. One of 259 is written, checked and deleted.
+  for (const auto& [length, result] : {std::pair{259u, 26}, std::pair{260u, 25}}) {
+    const std::string name(length - install_.temp_dir().size() - 1, 'n');
+    service.Answer("/update.php", BrowserOffer(kOffered, service.Serve("/" + name, "unsigned")));
+    EXPECT_EQ(RunUpdater(install_, InstalledArguments()), result) << length;
+  }
 
   EXPECT_EQ(ListTree(install_.install_dir()), before);
   EXPECT_THAT(ListNames(install_.temp_dir()), IsEmpty());

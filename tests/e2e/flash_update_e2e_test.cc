@@ -117,6 +117,17 @@ TEST_F(FlashUpdateE2eTest, InstallerStagesAndTheSwapKeepsThePreviousPlugInOneRun
   EXPECT_EQ(PluginContent("_old"), "plugin 1");
   EXPECT_FALSE(Exists(Plugin("_new")));
   EXPECT_EQ(install_.ReadLog(), "");
+
+  // Without any plug-in yet, the staged one goes straight into place, and
+  // the next run is not held up by a staging directory.
+  fs::remove_all(Plugin(""));
+  fs::remove_all(Plugin("_old"));
+  service.Answer("/update_pepper.php", FlashOffer("20.0.0.307", location));
+  EXPECT_EQ(RunUpdater(install_, Arguments()), 0);
+  EXPECT_EQ(PluginContent(), "plugin 2");
+  EXPECT_FALSE(Exists(Plugin("_new")));
+  EXPECT_FALSE(Exists(Plugin("_old")));
+  EXPECT_EQ(RunUpdater(install_, Arguments(kOffered)), 0);
 }
 
 TEST_F(FlashUpdateE2eTest, ALeftoverDownloadIsReplacedEvenWhenReadOnly) {

@@ -44,6 +44,8 @@ TEST(ResponseHeadTest, FindsAHeaderByTheTailOfItsName) {
   fields.location = u"/earlier";
   ReadResponseHeadFields(empty, false, fields);
   EXPECT_EQ(fields.location, u"/earlier");
+  ReadResponseHeadFields(empty + u"Location: /next\r\n", false, fields);
+  EXPECT_EQ(fields.location, u"/next");
 }
 
 }  // namespace
