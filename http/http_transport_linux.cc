@@ -135,9 +135,15 @@ class TransferState {
     return bytes.size();
   }
 
+  static int OnSocketOpened(void* self, curl_socket_t, curlsocktype) {
+    static_cast<TransferState*>(self)->connecting_ = true;
+    return CURL_SOCKOPT_OK;
+  }
+
   static int OnPrerequest(void* self, char*, char*, int, int) {
     auto& state = *static_cast<TransferState*>(self);
     state.last_activity_ = Clock::now();
+    state.connecting_ = false;
     // The minimum rate is measured from the first request on, across every
     // redirect it leads to.
     if (!state.request_sent_) state.rate_window_start_ = state.last_activity_;
@@ -229,7 +235,9 @@ class TransferState {
       uploaded_ = uploaded;
       last_activity_ = now;
     }
-    if (awaiting_send_) return false;  // the connect time-out governs
+    // Resolving and connecting are the connect time-out's; reading a
+    // followed redirect's body is receiving like any other.
+    if (awaiting_send_ && (!request_sent_ || connecting_)) return false;
     const uint32_t limit_ms = uploaded < upload_total ? timeouts_.send_ms : timeouts_.receive_ms;
     return IsLimited(limit_ms) && now - last_activity_ >= std::chrono::milliseconds(limit_ms);
   }
@@ -259,6 +267,7 @@ class TransferState {
   bool keep_going_ = true;
   bool request_sent_ = false;
   bool awaiting_send_ = true;
+  bool connecting_ = false;  // a redirect's new connection is being made
   curl_off_t downloaded_ = 0;
   curl_off_t uploaded_ = 0;
   Clock::time_point last_activity_ = Clock::now();
@@ -383,6 +392,8 @@ struct HttpSession::Platform {
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &state);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, TransferState::OnWrite);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &state);
+    curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, TransferState::OnSocketOpened);
+    curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, &state);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, TransferState::OnPrerequest);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, &state);
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, TransferState::OnProgress);

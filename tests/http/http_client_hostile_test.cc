@@ -133,6 +133,20 @@ TEST(HttpClientHostileTest, AStalledBodyEndsAtTheReceiveTimeout) {
   EXPECT_EQ(server.requests().size(), 1u);
 }
 
+TEST(HttpClientHostileTest, AStalledRedirectBodyEndsAtTheReceiveTimeout) {
+  RawServer server([](RawConnection& connection) {
+    if (!connection.ReadRequest()) return;
+    connection.Write("HTTP/1.1 302 Found\r\nLocation: /next\r\nContent-Length: 50\r\n\r\nfirst");
+    connection.StallUntilClosed();
+  });
+  HttpClient client(U16(server.Url("/")), nullptr);
+  client.SetReceiveTimeoutMs(kShortTimeoutMs);
+  // Each attempt ends at the time-out, not at the minimum rate's window.
+  EXPECT_FALSE(client.SendRequest(u"GET", false));
+  EXPECT_EQ(client.last_error(), kErrorHttpTimeout);
+  EXPECT_EQ(server.requests().size(), 3u);
+}
+
 TEST(HttpClientHostileTest, AServerThatNeverAnswersTimesOutEveryAttempt) {
   RawServer server([](RawConnection& connection) {
     if (connection.ReadRequest()) connection.StallUntilClosed();
