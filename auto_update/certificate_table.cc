@@ -1,5 +1,7 @@
 #include "auto_update/certificate_table.h"
 
+#include <algorithm>
+
 #include "auto_update/byte_reading.h"
 
 namespace updater {
@@ -8,31 +10,23 @@ namespace {
 constexpr size_t kEntryHeaderSize = 8;  // dwLength, wRevision, wCertificateType
 constexpr uint16_t kRevision2 = 0x0200;
 constexpr uint16_t kTypePkcsSignedData = 0x0002;
-constexpr size_t kEntryAlignment = 8;
+constexpr uint64_t kEntryAlignment = 8;
 
 }  // namespace
 
 std::optional<std::span<const uint8_t>> PrimarySignaturePayload(std::span<const uint8_t> table) {
-  std::optional<std::span<const uint8_t>> primary;
-  size_t position = 0;
-  while (position < table.size()) {
-    const size_t remaining = table.size() - position;
-    if (remaining < kEntryHeaderSize) return std::nullopt;
-    const uint32_t length = ReadLittleEndian32(table, position);
-    if (length < kEntryHeaderSize || length > remaining) return std::nullopt;
-    if (!primary) {
-      if (ReadLittleEndian16(table, position + 4) != kRevision2 ||
-          ReadLittleEndian16(table, position + 6) != kTypePkcsSignedData) {
-        return std::nullopt;
-      }
-      primary = table.subspan(position + kEntryHeaderSize, length - kEntryHeaderSize);
-    }
-    const size_t padded =
-        (static_cast<size_t>(length) + kEntryAlignment - 1) / kEntryAlignment * kEntryAlignment;
-    if (padded > remaining) break;  // the last entry may stop short of its padding
-    position += padded;
+  if (table.size() < kEntryHeaderSize) return std::nullopt;
+  const uint32_t length = ReadLittleEndian32(table, 0);
+  const uint64_t padded_length = (uint64_t{length} + kEntryAlignment - 1) & ~(kEntryAlignment - 1);
+  // Bytes past the padded entry would be a second entry, which no signature covers.
+  if (length < kEntryHeaderSize || length > table.size() || table.size() > padded_length ||
+      ReadLittleEndian16(table, 4) != kRevision2 ||
+      ReadLittleEndian16(table, 6) != kTypePkcsSignedData) {
+    return std::nullopt;
   }
-  return primary;
+  const std::span<const uint8_t> padding = table.subspan(length);
+  if (!std::ranges::all_of(padding, [](uint8_t byte) { return byte == 0; })) return std::nullopt;
+  return table.subspan(kEntryHeaderSize, length - kEntryHeaderSize);
 }
 
 }  // namespace updater

@@ -12,11 +12,10 @@ namespace updater {
 // kilobytes, and the table is held in memory while it is checked.
 inline constexpr uint64_t kMaxCertificateTableSize = 16 * 1024 * 1024;
 
-// The payload of the table's first WIN_CERTIFICATE entry, the primary
+// The payload of the table's one WIN_CERTIFICATE entry, the primary
 // signature: a PKCS#7 SignedData, possibly followed by zero padding. Nothing
-// when an entry's length runs outside the table or the entries do not follow
-// each other on 8-byte boundaries, or when the first entry is not a revision
-// 2.0 PKCS#7 entry.
+// unless the table holds exactly that entry, revision 2.0 and of PKCS#7 type,
+// followed at most by the zero bytes that pad it to an 8-byte boundary.
 std::optional<std::span<const uint8_t>> PrimarySignaturePayload(std::span<const uint8_t> table);
 
 }  // namespace updater

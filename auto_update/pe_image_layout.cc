@@ -1,5 +1,7 @@
 #include "auto_update/pe_image_layout.h"
 
+#include <algorithm>
+
 #include "auto_update/byte_reading.h"
 
 namespace updater {
@@ -10,12 +12,18 @@ constexpr uint32_t kNtSignature = 0x00004550;  // "PE\0\0"
 constexpr size_t kDosHeaderSize = 64;
 constexpr size_t kNtHeadersOffsetField = 0x3c;
 constexpr size_t kFileHeaderSize = 20;
+constexpr size_t kSectionCountField = 2;         // within the file header
 constexpr size_t kOptionalHeaderSizeField = 16;  // within the file header
 constexpr uint16_t kPe32Magic = 0x10b;
 constexpr uint16_t kPe32PlusMagic = 0x20b;
-constexpr size_t kChecksumField = 64;  // within the optional header, both forms
+constexpr size_t kChecksumField = 64;     // within the optional header, both forms
+constexpr size_t kHeadersSizeField = 60;  // within the optional header, both forms
 constexpr size_t kDirectoryEntrySize = 8;
 constexpr uint32_t kSecurityDirectoryIndex = 4;
+constexpr size_t kSectionHeaderSize = 40;
+constexpr size_t kRawDataSizeField = 16;     // within a section header
+constexpr size_t kRawDataPointerField = 20;  // within a section header
+constexpr uint64_t kCertificateTableAlignment = 8;
 
 struct OptionalHeaderForm {
   size_t directory_count_field;
@@ -30,6 +38,36 @@ std::optional<OptionalHeaderForm> FormOf(uint16_t magic) {
 
 bool Contains(std::span<const uint8_t> head, uint64_t offset, uint64_t size) {
   return offset <= head.size() && size <= head.size() - offset;
+}
+
+// Where the headers and the raw data of every section end: nothing signed may
+// lie at or after this offset but the certificate table. Nothing when the
+// section table does not lie within `head`. No sum here can overflow: each
+// adds 32-bit values in 64 bits.
+std::optional<uint64_t> EndOfImage(std::span<const uint8_t> head,
+                                   uint64_t file_header,
+                                   uint64_t optional_header,
+                                   uint16_t optional_header_size) {
+  const uint64_t section_table = optional_header + optional_header_size;
+  const uint64_t section_count = ReadLittleEndian16(head, file_header + kSectionCountField);
+  if (!Contains(head, section_table, section_count * kSectionHeaderSize)) return std::nullopt;
+  uint64_t end = std::max<uint64_t>(section_table + section_count * kSectionHeaderSize,
+                                    ReadLittleEndian32(head, optional_header + kHeadersSizeField));
+  for (uint64_t i = 0; i < section_count; ++i) {
+    const uint64_t section = section_table + i * kSectionHeaderSize;
+    const uint64_t raw_size = ReadLittleEndian32(head, section + kRawDataSizeField);
+    if (raw_size == 0) continue;  // its pointer means nothing then
+    end = std::max(end, ReadLittleEndian32(head, section + kRawDataPointerField) + raw_size);
+  }
+  return end;
+}
+
+// The table must be the last thing in the file, so that every signed byte
+// keeps its place: moved elsewhere, it would shift the image behind it
+// without changing the digest.
+bool IsPlacedLast(const FileRange& table, uint64_t end_of_image, uint64_t file_size) {
+  return table.offset % kCertificateTableAlignment == 0 && table.offset >= end_of_image &&
+         table.offset <= file_size && table.size == file_size - table.offset;
 }
 
 }  // namespace
@@ -59,34 +97,31 @@ std::optional<PeImageLayout> ParsePeImageLayout(std::span<const uint8_t> head, u
           kSecurityDirectoryIndex) {
     return std::nullopt;
   }
+  const std::optional<uint64_t> end_of_image =
+      EndOfImage(head, file_header, optional_header, optional_header_size);
+  if (!end_of_image) return std::nullopt;
 
   PeImageLayout layout;
   layout.pe32_plus = ReadLittleEndian16(head, optional_header) == kPe32PlusMagic;
   layout.checksum_offset = optional_header + kChecksumField;
   layout.security_entry_offset = optional_header + security_entry;
-  const uint32_t table_offset = ReadLittleEndian32(head, layout.security_entry_offset);
-  const uint32_t table_size = ReadLittleEndian32(head, layout.security_entry_offset + 4);
-  if (table_size == 0) return layout;
-  if (table_offset < layout.security_entry_offset + kDirectoryEntrySize ||
-      table_offset > file_size || table_size > file_size - table_offset) {
-    return std::nullopt;
-  }
-  layout.certificate_table = {table_offset, table_size};
+  const FileRange table = {ReadLittleEndian32(head, layout.security_entry_offset),
+                           ReadLittleEndian32(head, layout.security_entry_offset + 4)};
+  if (table.size == 0) return layout;
+  if (!IsPlacedLast(table, *end_of_image, file_size)) return std::nullopt;
+  layout.certificate_table = table;
   return layout;
 }
 
 std::vector<FileRange> AuthenticodeHashedRanges(const PeImageLayout& layout, uint64_t file_size) {
-  const uint64_t table_start = layout.IsSigned() ? layout.certificate_table.offset : file_size;
-  const uint64_t table_end = layout.IsSigned() ? layout.certificate_table.end() : file_size;
-  const uint64_t after_security_entry = layout.security_entry_offset + kDirectoryEntrySize;
+  const uint64_t hashed_end = layout.IsSigned() ? layout.certificate_table.offset : file_size;
   std::vector<FileRange> ranges;
   auto add = [&ranges](uint64_t begin, uint64_t end) {
     if (end > begin) ranges.push_back({begin, end - begin});
   };
   add(0, layout.checksum_offset);
   add(layout.checksum_offset + 4, layout.security_entry_offset);
-  add(after_security_entry, table_start);
-  add(table_end, file_size);
+  add(layout.security_entry_offset + kDirectoryEntrySize, hashed_end);
   return ranges;
 }
 

@@ -32,14 +32,16 @@ struct PeImageLayout {
 inline constexpr size_t kPeHeadLimit = 64 * 1024;
 
 // Reads the layout from `head`, the first min(file_size, kPeHeadLimit) bytes
-// of a file of `file_size` bytes. Nothing when the headers are not those of a
-// PE32 or PE32+ image or the certificate table does not lie inside the file
-// after the headers.
+// of a file of `file_size` bytes. Nothing when the headers (section table
+// included) are not those of a PE32 or PE32+ image within `head`, or when the
+// certificate table is not the last thing in the file: it must start on an
+// 8-byte boundary at or after the end of the headers and of every section's
+// raw data, and end where the file ends.
 std::optional<PeImageLayout> ParsePeImageLayout(std::span<const uint8_t> head, uint64_t file_size);
 
 // The ranges the Authenticode image digest covers, in file order: the whole
 // file except the checksum, the certificate-table directory entry and the
-// certificate table itself.
+// certificate table, which ends the file.
 std::vector<FileRange> AuthenticodeHashedRanges(const PeImageLayout& layout, uint64_t file_size);
 
 }  // namespace updater

@@ -10,7 +10,7 @@ enum class SignatureStatus {
   // one fault that is tolerated.
   kTrustedOutsideValidity,
   kUnreadableFile,       // missing, not a regular file, or a read failed
-  kNotPeImage,           // not a PE32/PE32+ image, or the certificate table lies outside it
+  kNotPeImage,           // not a PE32/PE32+ image, or the certificate table does not end it
   kUnsigned,             // no certificate table
   kMalformedSignature,   // table, PKCS#7 SignedData or its content not as required
   kBadSignerSignature,   // signer's signature or message-digest attribute does not match

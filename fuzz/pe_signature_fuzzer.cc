@@ -1,7 +1,8 @@
 // Treats the input as a whole file: PE headers, the certificate table they
 // point at, its primary entry, the SpcIndirectDataContent parser and the
 // PKCS#7 checks on whatever the entry holds. Every range handed back must lie
-// inside the input, in order, without overlap.
+// inside the input, in order, without overlap, and a certificate table must
+// end the input, after every hashed byte.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -49,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!layout->IsSigned()) return 0;
 
   const updater::FileRange table_range = layout->certificate_table;
-  Require(table_range.end() <= size);
+  Require(table_range.end() == size && covered_to <= table_range.offset);
   // A copy, so that the sanitizer sees reads past the table's own end.
   const std::vector<uint8_t> table(data + table_range.offset, data + table_range.end());
   const std::optional<std::span<const uint8_t>> payload = updater::PrimarySignaturePayload(table);

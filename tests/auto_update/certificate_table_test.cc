@@ -1,5 +1,6 @@
 #include "auto_update/certificate_table.h"
 
+#include <algorithm>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -9,8 +10,10 @@
 namespace updater {
 namespace {
 
+// An entry of `length` bytes of 0x5a, cut or zero-padded to `padded` bytes.
 std::vector<uint8_t> Entry(uint32_t length, uint16_t revision, uint16_t type, size_t padded) {
-  std::vector<uint8_t> entry(padded, 0x5a);
+  std::vector<uint8_t> entry(std::min<size_t>(length, padded), 0x5a);
+  entry.resize(padded, 0);
   SetLittleEndian32(entry, 0, length);
   SetLittleEndian32(entry, 4, revision | (static_cast<uint32_t>(type) << 16));
   return entry;
@@ -28,10 +31,9 @@ TEST(CertificateTableTest, ReturnsThePrimaryEntrysPayload) {
   EXPECT_EQ(payload->data(), single.data() + 8);
   EXPECT_EQ(payload->size(), 12u);
 
-  // A last entry may stop short of its padding; later entries of any kind count for nothing.
+  // The entry may stop short of its padding.
   EXPECT_EQ(PrimarySignaturePayload(Entry(20, 0x0200, 2, 20))->size(), 12u);
-  const std::vector<uint8_t> two = Join(Entry(20, 0x0200, 2, 24), Entry(16, 0x0100, 1, 16));
-  EXPECT_EQ(PrimarySignaturePayload(two)->size(), 12u);
+  EXPECT_EQ(PrimarySignaturePayload(Entry(17, 0x0200, 2, 24))->size(), 9u);
 }
 
 TEST(CertificateTableTest, RejectsMalformedTables) {
@@ -44,6 +46,11 @@ TEST(CertificateTableTest, RejectsMalformedTables) {
       {"revision 1.0", Entry(24, 0x0100, 2, 24)},
       {"X.509 entry", Entry(24, 0x0200, 1, 24)},
       {"trailing bytes", Join(Entry(16, 0x0200, 2, 16), std::vector<uint8_t>(4, 0))},
+      {"zero bytes past the padding", Entry(20, 0x0200, 2, 28)},
+      {"eight zero bytes after the entry", Entry(16, 0x0200, 2, 24)},
+      {"non-zero padding", Join(Entry(20, 0x0200, 2, 23), {1})},
+      {"second entry", Join(Entry(16, 0x0200, 2, 16), Entry(16, 0x0200, 2, 16))},
+      {"second X.509 entry", Join(Entry(20, 0x0200, 2, 24), Entry(16, 0x0100, 1, 16))},
       {"second entry too long", Join(Entry(16, 0x0200, 2, 16), Entry(64, 0x0200, 2, 16))},
       {"second entry zero length", Join(Entry(16, 0x0200, 2, 16), Entry(0, 0x0200, 2, 16))},
   };

@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -21,11 +22,6 @@ namespace {
 constexpr size_t kTimeStampOffset = 0x88;
 constexpr size_t kChecksumOffset = 0xd8;
 constexpr size_t kSectionStart = 0x200;
-
-size_t SecurityEntryOffset(const std::vector<uint8_t>& image) {
-  const bool pe32_plus = image[0x98] == 0x0b && image[0x99] == 0x02;
-  return pe32_plus ? 0x128 : 0x118;
-}
 
 struct Table {
   size_t offset;
@@ -114,14 +110,14 @@ TEST(InstallerSignatureTest, TamperedCopiesAreRejected) {
     EXPECT_EQ(tampered(flip(entry + 8)), SignatureStatus::kImageDigestMismatch);  // next entry
     EXPECT_EQ(tampered(flip(kSectionStart + 100)), SignatureStatus::kImageDigestMismatch);
     EXPECT_EQ(tampered(flip(table.offset - 1)), SignatureStatus::kImageDigestMismatch);
-    EXPECT_EQ(tampered([](std::vector<uint8_t>& b) { b.insert(b.end(), 8, 0); }),
-              SignatureStatus::kImageDigestMismatch);  // appended after the table
     // The checksum is left out of the digest on purpose.
     EXPECT_EQ(tampered(flip(kChecksumOffset)), SignatureStatus::kTrusted);
 
     // In the signature: the last bytes of the DER are the signer's signature value.
-    size_t der_end = table.offset + table.size;
-    while (original[der_end - 1] == 0) --der_end;
+    ASSERT_EQ(GetLittleEndian32(original, table.offset + 8) & 0xffff, 0x8230u);  // long DER
+    const size_t der_size = 4 + (original[table.offset + 10] << 8 | original[table.offset + 11]);
+    const size_t der_end = table.offset + 8 + der_size;
+    ASSERT_LT(der_end, original.size());  // room for padding behind the entry
     EXPECT_EQ(tampered(flip(der_end - 1)), SignatureStatus::kBadSignerSignature);
     for (size_t offset = table.offset + 8; offset < der_end; offset += 97) {
       EXPECT_FALSE(IsTrusted(tampered(flip(offset)))) << "signature byte " << offset;
@@ -156,6 +152,57 @@ TEST(InstallerSignatureTest, TamperedCopiesAreRejected) {
                 SetLittleEndian32(b, table.offset, GetLittleEndian32(b, table.offset) + 16);
               }),
               SignatureStatus::kMalformedSignature);
+
+    // The table must end the file, after the image, and hold the signature alone.
+    auto grow_table = [&](std::vector<uint8_t>& b, size_t bytes) {
+      b.resize(b.size() + bytes, 0);
+      SetLittleEndian32(b, entry + 4, static_cast<uint32_t>(table.size + bytes));
+    };
+    auto trim_entry = [&](std::vector<uint8_t>& b) {
+      SetLittleEndian32(b, table.offset, static_cast<uint32_t>(der_end - table.offset));
+    };
+    const std::vector<
+        std::tuple<const char*, std::function<void(std::vector<uint8_t>&)>, SignatureStatus>>
+        placements = {
+            {"entry trimmed to the DER, zeros after it", trim_entry, SignatureStatus::kTrusted},
+            {"moved into the section",
+             [](std::vector<uint8_t>& b) { b = TableMovedIntoFirstSection(b); },
+             SignatureStatus::kNotPeImage},
+            {"starting in the section",
+             [&](std::vector<uint8_t>& b) {
+               SetLittleEndian32(b, entry, static_cast<uint32_t>(table.offset - 8));
+               SetLittleEndian32(b, entry + 4, static_cast<uint32_t>(table.size + 8));
+             },
+             SignatureStatus::kNotPeImage},
+            {"bytes appended after it", [](std::vector<uint8_t>& b) { b.insert(b.end(), 8, 0); },
+             SignatureStatus::kNotPeImage},
+            {"not 8-byte aligned",
+             [&](std::vector<uint8_t>& b) {
+               b.insert(b.begin() + table.offset, 4, 0);
+               SetLittleEndian32(b, entry, static_cast<uint32_t>(table.offset + 4));
+             },
+             SignatureStatus::kNotPeImage},
+            {"second entry after the signature",
+             [](std::vector<uint8_t>& b) { b = WithSecondEntry(b); },
+             SignatureStatus::kMalformedSignature},
+            {"8 zero bytes after the entry", [&](std::vector<uint8_t>& b) { grow_table(b, 8); },
+             SignatureStatus::kMalformedSignature},
+            {"zero bytes past the padded entry",
+             [&](std::vector<uint8_t>& b) {
+               trim_entry(b);
+               grow_table(b, 4);
+             },
+             SignatureStatus::kMalformedSignature},
+            {"non-zero padding after the entry",
+             [&](std::vector<uint8_t>& b) {
+               trim_entry(b);
+               b[der_end] = 0x01;
+             },
+             SignatureStatus::kMalformedSignature},
+        };
+    for (const auto& [what, change, expected] : placements) {
+      EXPECT_EQ(tampered(change), expected) << what;
+    }
   }
 }
 

@@ -74,6 +74,8 @@ TEST(OsslsigncodeAgreementTest, TamperedCopies) {
   cases.push_back({"appended after the table", appended, true});
   cases.push_back(
       {"table cut short", std::vector<uint8_t>(original.begin(), original.end() - 16), true});
+  cases.push_back({"table moved into the section", TableMovedIntoFirstSection(original), true});
+  cases.push_back({"second entry after the signature", WithSecondEntry(original), true});
   std::vector<uint8_t> stuffed = original;
   stuffed.insert(stuffed.end(), 16, 0x41);
   SetLittleEndian32(stuffed, kSecurityEntry + 4, table_size + 16);

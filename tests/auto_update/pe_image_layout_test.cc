@@ -14,10 +14,21 @@ namespace {
 constexpr size_t kChecksum = 0xd8;
 constexpr size_t kSecurityEntryPe32 = 0x118;
 constexpr size_t kSecurityEntryPe32Plus = 0x128;
+constexpr size_t kSectionCount = 0x86;
+constexpr size_t kHeadersSizePe32 = 0xd4;
+constexpr size_t kSecondSectionPe32 = 0x1a0;
 
 std::optional<PeImageLayout> Parse(const std::vector<uint8_t>& file) {
   const size_t head = std::min(file.size(), kPeHeadLimit);
   return ParsePeImageLayout(std::span(file).first(head), file.size());
+}
+
+// `image` cut or grown with zeros to end in a certificate table of `size` bytes at `offset`.
+std::vector<uint8_t> WithTable(std::vector<uint8_t> image, uint32_t offset, uint32_t size) {
+  image.resize(offset + size, 0);
+  SetLittleEndian32(image, SecurityEntryOffset(image), offset);
+  SetLittleEndian32(image, SecurityEntryOffset(image) + 4, size);
+  return image;
 }
 
 TEST(PeImageLayoutTest, FindsTheFieldsOfBothForms) {
@@ -34,11 +45,9 @@ TEST(PeImageLayoutTest, FindsTheFieldsOfBothForms) {
                               {kChecksum + 4, kSecurityEntryPe32 - kChecksum - 4},
                               {kSecurityEntryPe32 + 8, pe32.size() - kSecurityEntryPe32 - 8}}));
 
-  std::vector<uint8_t> plus = MakeTestPeImage(PeFormat::kPe32Plus, 700);
-  const size_t table = plus.size();
-  plus.resize(table + 64 + 24);  // table, then 24 bytes that must still be hashed
-  SetLittleEndian32(plus, kSecurityEntryPe32Plus, static_cast<uint32_t>(table));
-  SetLittleEndian32(plus, kSecurityEntryPe32Plus + 4, 64);
+  const size_t table = MakeTestPeImage(PeFormat::kPe32Plus, 700).size();
+  const std::vector<uint8_t> plus =
+      WithTable(MakeTestPeImage(PeFormat::kPe32Plus, 700), static_cast<uint32_t>(table), 64);
   const std::optional<PeImageLayout> layout_plus = Parse(plus);
   ASSERT_TRUE(layout_plus);
   EXPECT_TRUE(layout_plus->pe32_plus);
@@ -48,12 +57,32 @@ TEST(PeImageLayoutTest, FindsTheFieldsOfBothForms) {
       AuthenticodeHashedRanges(*layout_plus, plus.size()),
       (std::vector<FileRange>{{0, kChecksum},
                               {kChecksum + 4, kSecurityEntryPe32Plus - kChecksum - 4},
-                              {kSecurityEntryPe32Plus + 8, table - kSecurityEntryPe32Plus - 8},
-                              {table + 64, 24}}));
+                              {kSecurityEntryPe32Plus + 8, table - kSecurityEntryPe32Plus - 8}}));
+}
+
+TEST(PeImageLayoutTest, TheTableMayStartRightAfterTheImage) {
+  // Headers only, their section empty: the image ends with the section table.
+  std::vector<uint8_t> headers = MakeTestPeHeaders(PeFormat::kPe32, 0);
+  SetLittleEndian32(headers, kHeadersSizePe32, 0);
+  EXPECT_TRUE(Parse(WithTable(headers, kSecondSectionPe32, 16)));
+  EXPECT_FALSE(Parse(WithTable(headers, kSecondSectionPe32 - 8, 24)));  // over the section header
+  SetLittleEndian32(headers, kHeadersSizePe32, kSecondSectionPe32 + 8);
+  EXPECT_FALSE(Parse(WithTable(headers, kSecondSectionPe32, 16)));  // inside SizeOfHeaders
+
+  // A section without raw data has no place in the file, whatever its pointer says.
+  std::vector<uint8_t> image = MakeTestPeImage(PeFormat::kPe32, 700);
+  const uint32_t end = static_cast<uint32_t>(image.size());
+  image[kSectionCount] = 2;
+  SetLittleEndian32(image, kSecondSectionPe32 + 20, end + 64);
+  EXPECT_TRUE(Parse(WithTable(image, end, 16)));
+  SetLittleEndian32(image, kSecondSectionPe32 + 16, 8);
+  EXPECT_FALSE(Parse(WithTable(image, end, 16)));
 }
 
 TEST(PeImageLayoutTest, RejectsHeadersThatLie) {
-  const std::vector<uint8_t> good = MakeTestPeImage(PeFormat::kPe32, 700);
+  const std::vector<uint8_t> image = MakeTestPeImage(PeFormat::kPe32, 700);
+  const uint32_t table = static_cast<uint32_t>(image.size());
+  const std::vector<uint8_t> good = WithTable(image, table, 64);
   ASSERT_TRUE(Parse(good));
   const size_t entry = kSecurityEntryPe32;
   const std::vector<std::pair<const char*, std::function<void(std::vector<uint8_t>&)>>> lies = {
@@ -87,6 +116,24 @@ TEST(PeImageLayoutTest, RejectsHeadersThatLie) {
        [&](auto& b) {
          SetLittleEndian32(b, entry, 0x10);
          SetLittleEndian32(b, entry + 4, 0x10);
+       }},
+      {"table moved into the section",
+       [&](auto& b) { b = WithTable(b, 0x200, table + 64 - 0x200); }},
+      {"table starting in the section", [&](auto& b) { b = WithTable(b, table - 8, 72); }},
+      {"bytes after the table", [](auto& b) { b.push_back(0); }},
+      {"table not 8-byte aligned", [&](auto& b) { b = WithTable(b, table + 4, 64); }},
+      {"table inside SizeOfHeaders",
+       [&](auto& b) { SetLittleEndian32(b, kHeadersSizePe32, table + 1); }},
+      {"second section past the table start",
+       [&](auto& b) {
+         b[kSectionCount] = 2;
+         SetLittleEndian32(b, kSecondSectionPe32 + 16, 8);
+         SetLittleEndian32(b, kSecondSectionPe32 + 20, table);
+       }},
+      {"section table past the head",
+       [](auto& b) {
+         b[kSectionCount] = 0xff;
+         b[kSectionCount + 1] = 0xff;
        }},
       {"truncated in the headers", [](auto& b) { b.resize(0x100); }},
       {"truncated to the DOS header", [](auto& b) { b.resize(40); }},

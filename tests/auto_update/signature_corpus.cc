@@ -58,4 +58,32 @@ void SetLittleEndian32(std::vector<uint8_t>& bytes, size_t offset, uint32_t valu
   for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+size_t SecurityEntryOffset(const std::vector<uint8_t>& image) {
+  const bool pe32_plus = image[0x98] == 0x0b && image[0x99] == 0x02;
+  return pe32_plus ? 0x128 : 0x118;
+}
+
+std::vector<uint8_t> TableMovedIntoFirstSection(const std::vector<uint8_t>& signed_image) {
+  constexpr size_t kFirstSectionOffset = 0x200;
+  const size_t entry = SecurityEntryOffset(signed_image);
+  const auto table = signed_image.begin() + GetLittleEndian32(signed_image, entry);
+  std::vector<uint8_t> moved(signed_image.begin(), signed_image.begin() + kFirstSectionOffset);
+  moved.insert(moved.end(), table, signed_image.end());
+  moved.insert(moved.end(), signed_image.begin() + kFirstSectionOffset, table);
+  SetLittleEndian32(moved, entry, kFirstSectionOffset);
+  return moved;
+}
+
+std::vector<uint8_t> WithSecondEntry(const std::vector<uint8_t>& signed_image) {
+  constexpr uint32_t kEntrySize = 24;
+  std::vector<uint8_t> image = signed_image;
+  const size_t entry = SecurityEntryOffset(image);
+  const size_t second = image.size();
+  image.resize(second + kEntrySize, 'A');
+  SetLittleEndian32(image, second, kEntrySize);
+  SetLittleEndian32(image, second + 4, 0x00020200);  // revision 2.0, PKCS#7
+  SetLittleEndian32(image, entry + 4, GetLittleEndian32(image, entry + 4) + kEntrySize);
+  return image;
+}
+
 }  // namespace updater

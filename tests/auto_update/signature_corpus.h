@@ -40,6 +40,19 @@ class ScratchFile {
 uint32_t GetLittleEndian32(const std::vector<uint8_t>& bytes, size_t offset);
 void SetLittleEndian32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value);
 
+// Where the test images (NT headers at 0x80) keep their certificate-table
+// directory entry.
+size_t SecurityEntryOffset(const std::vector<uint8_t>& image);
+
+// A signed test image whose certificate table was moved to the first
+// section's file offset, the section's bytes after it: the digested byte
+// stream stays the same while everything the loader maps from the file moves.
+std::vector<uint8_t> TableMovedIntoFirstSection(const std::vector<uint8_t>& signed_image);
+
+// A signed test image with a second, unsigned entry (revision 2.0, PKCS#7,
+// arbitrary bytes) appended to its certificate table.
+std::vector<uint8_t> WithSecondEntry(const std::vector<uint8_t>& signed_image);
+
 }  // namespace updater
 
 #endif  // TESTS_AUTO_UPDATE_SIGNATURE_CORPUS_H_
