@@ -2,6 +2,7 @@
 // the run's result.
 #include <array>
 #include <string_view>
+#include <system_error>
 #include <thread>
 
 #include "auto_update/kernel_object_names.h"
@@ -49,7 +50,12 @@ void RemoveLegacyExecutables(const FsPath& exe_directory, const Version& current
 
 UpdateResult RunWorkerToTheEnd() {
   UpdateResult result = kExitNoWorkerResult;
-  std::thread worker([&result] { result = UpdateWorker(); });
+  std::thread worker;
+  try {
+    worker = std::thread([&result] { result = UpdateWorker(); });
+  } catch (const std::system_error&) {
+    return kExitNoWorkerResult;  // as when the worker's result cannot be read
+  }
   UpdaterState& state = GetUpdaterState();
   // Silent mode: the flows never touch the events, so they go at once.
   state.continue_event.Close();

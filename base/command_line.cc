@@ -43,10 +43,15 @@ bool ParseSwitch(std::u16string_view item, SwitchParts& parts) {
   return true;
 }
 
-// Switch names are narrow: each character keeps its low 8 bits.
+// Switch names are narrow: each character keeps its low 8 bits, except that
+// a character outside ASCII never becomes an ASCII one ("\u016Cangid" must
+// not read as "langid"): its high bit stays set.
 std::string NarrowSwitchName(std::u16string_view name) {
   std::string narrow(name.size(), '\0');
-  for (size_t i = 0; i < name.size(); ++i) narrow[i] = static_cast<char>(name[i] & 0xFF);
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char16_t c = name[i];
+    narrow[i] = static_cast<char>(c < 0x80 ? c : 0x80 | (c & 0x7F));
+  }
   return narrow;
 }
 

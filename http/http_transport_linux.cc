@@ -299,9 +299,11 @@ class HeaderList {
  public:
   explicit HeaderList(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) Append(ToCurlHeaderLine(line));
-    // Only what the caller asked for: no default Accept, no Expect handshake.
-    if (!HasHeader(lines, "Accept")) Append("Accept:");
-    if (!HasHeader(lines, "Expect")) Append("Expect:");
+    // Only what the caller asked for: no default Accept, no Expect handshake,
+    // no form content type on a POST.
+    for (const char* name : {"Accept", "Expect", "Content-Type"}) {
+      if (!HasHeader(lines, name)) Append(std::string(name) + ":");
+    }
   }
   HeaderList(const HeaderList&) = delete;
   HeaderList& operator=(const HeaderList&) = delete;

@@ -482,6 +482,22 @@ TEST_F(IsolatedStartupTest, InteractiveStartWithoutADisplayNeverContactsAServer)
   EXPECT_EQ(mirror.checks(), 0);
 }
 
+TEST_F(IsolatedStartupTest, AWorkerThatCannotBeStartedEndsTheRunWithFour) {
+  // As another user who may start no further process or thread.
+  LoopbackListener mirror(MirrorSite().port);
+  fs::permissions(scratch_.root(),
+                  fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+  test_support::ChildProcess updater(
+      "/usr/bin/prlimit",
+      {"--nproc=0", "/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+       scratch_.updater_path().string(), "--current=1.0"},
+      scratch_.RunOptions());
+  const ExitStatus status = updater.Wait();
+  EXPECT_TRUE(status.exited) << Describe(status);
+  EXPECT_EQ(status.code, 4);
+  EXPECT_EQ(mirror.checks(), 0);
+}
+
 // Per argument Linux passes at most 128 KiB including the terminating zero.
 constexpr size_t kLongestArgument = 128 * 1024 - 1;
 

@@ -45,6 +45,14 @@ TEST(ParsedCommandLineTest, FoldsNamesKeepsValuesAndLastOneWins) {
   EXPECT_EQ(command_line.GetValue("current"), u"2");
   EXPECT_FALSE(command_line.IsPresent("LANGID"));
   EXPECT_TRUE(command_line.IsPresent("64bit"));
+
+  // A name outside ASCII matches none of the ASCII names, whatever its low byte.
+  const ParsedCommandLine look_alikes =
+      Parse({u"p", u"--\u016Cangid=ru", u"--\u0163\u0175\u0172\u0172\u0165\u016E\u0174=1",
+             u"/\uFF2Bangid=x"});
+  EXPECT_FALSE(look_alikes.IsPresent("langid"));
+  EXPECT_FALSE(look_alikes.IsPresent("current"));
+  EXPECT_EQ(look_alikes.GetValue("langid"), u"");
 }
 
 TEST(ParsedCommandLineTest, SwitchesAreListedInByteOrder) {

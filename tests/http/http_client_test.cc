@@ -101,6 +101,11 @@ TEST(HttpClientTest, PostsTheBody) {
   EXPECT_EQ(server.requests()[0].method, "POST");
   EXPECT_EQ(server.requests()[0].body, data);
   EXPECT_EQ(server.requests()[0].Header("Content-Length"), std::to_string(data.size()));
+  // Only the headers the caller asked for: no content type of the library's.
+  EXPECT_EQ(server.requests()[0].CountHeader("Content-Type"), 0);
+  client.SetAdditionalHeaders(u"Content-Type: text/plain\r\n");
+  ASSERT_TRUE(client.SendRequest(u"POST", false));
+  EXPECT_EQ(server.requests()[1].Header("Content-Type"), "text/plain");
 }
 
 TEST(HttpClientTest, RedirectsAreKeptWhenDisabledAndFollowedOtherwise) {
