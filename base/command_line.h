@@ -34,6 +34,9 @@ class ParsedCommandLine {
   const SwitchMap& Switches() const { return switches_; }
 
   std::u16string_view program() const { return items_.front(); }
+  // The program, the switches and the positional arguments, each item as it
+  // was given or added, in the order the command string lists them.
+  const std::vector<std::u16string>& items() const { return items_; }
 
   void AddSwitch(std::string_view name, std::u16string_view value);
   void AddArgument(std::u16string_view text);

@@ -38,11 +38,14 @@ class ProcessHandle {
   bool ended_ = false;      // Wait() has seen it end
 };
 
-// Starts exactly `command_line.ToCommandString()`, whose first item names the
-// program, with the updater's own user, environment and current directory
-// and none of its open files beyond the standard three; waits for the end
-// when `options.wait`. A process that cannot be started gives an invalid
-// handle, and the platform's last error (errno on POSIX) tells why.
+// Starts the program that `command_line` names with its items, each reaching
+// the child exactly as it was built (on Windows as the one command string
+// `ToCommandString()`, which the child splits by the same rules; on POSIX as
+// the argument vector itself, since a command string cannot carry every
+// path), with the updater's own user, environment and current directory and
+// none of its open files beyond the standard three; waits for the end when
+// `options.wait`. A process that cannot be started gives an invalid handle,
+// and the platform's last error (errno on POSIX) tells why.
 ProcessHandle LaunchProcess(const ParsedCommandLine& command_line, const LaunchOptions& options);
 
 }  // namespace updater

@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "base/command_string_split.h"
 #include "base/process_launch.h"
 #include "base/string_util.h"
 
@@ -123,7 +122,7 @@ void ProcessHandle::Release() {
 
 ProcessHandle LaunchProcess(const ParsedCommandLine& command_line, const LaunchOptions& options) {
   pid_t child = 0;
-  const int error = Spawn(SplitCommandString(command_line.ToCommandString()), child);
+  const int error = Spawn(command_line.items(), child);
   if (error != 0) {
     errno = error;
     return ProcessHandle();

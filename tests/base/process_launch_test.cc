@@ -75,17 +75,26 @@ class ProcessLaunchTest : public testing::Test {
 };
 
 TEST_F(ProcessLaunchTest, ChildGetsExactlyTheItemsAdded) {
-  // A program path with a blank and a backslash travels quoted.
-  tree_.MakeDir("dir with blank");
-  const std::string program = tree_.Native("dir with blank/pro\\be");
+  // A program path with a blank, a backslash, a quotation mark and "=".
+  tree_.MakeDir("dir with\" blank=");
+  const std::string program = tree_.Native("dir with\" blank=/pro\\be");
   ASSERT_TRUE(CopyOneFile(FsPath(UTF8ToUTF16(UPDATER_LAUNCH_PROBE)), FsPath(UTF8ToUTF16(program))));
 
   ParsedCommandLine command_line(UTF8ToUTF16(program));
   command_line.AddSwitch("mode", u"v a l\\");
-  const std::vector<std::string> arguments = {
-      "plain",         "with blank",          "quote\"inside",      "trail\\",
-      "trail two\\\\", "\\\\server\\share\\", "tab\there",          "  lead",
-      "a\"b c\\\"d",   "\xc3\xbcn\xc3\xaf",   "--like-a-switch=a b"};
+  const std::vector<std::string> arguments = {"plain",
+                                              "with blank",
+                                              "quote\"inside",
+                                              "trail\\",
+                                              "trail two\\\\",
+                                              "\\\\server\\share\\",
+                                              "tab\there",
+                                              "  lead",
+                                              "a\"b c\\\"d",
+                                              "\xc3\xbcn\xc3\xaf",
+                                              "--like-a-switch=a b",
+                                              "-d\"/t=mp/a\"b\\\"",
+                                              ""};
   for (const std::string& argument : arguments) command_line.AddArgument(argument);
 
   ProcessHandle process = LaunchCapturing(command_line, true);

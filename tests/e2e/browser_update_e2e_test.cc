@@ -493,7 +493,7 @@ class PortableSwapE2eTest : public BrowserUpdateE2eTest {
   // What every swap that ran the package leaves behind, whatever its result.
   void ExpectPackageRanAndOldVersionsWent() {
     EXPECT_THAT(InstallerArguments(),
-                ElementsAre(DownloadPath(), "-s", std::string("-d") + ExtractDir()));
+                ElementsAre(DownloadPath(), "-s", "-d\"" + ExtractDir() + "\""));
     const std::vector<std::string> names = ListNames(install_.install_dir());
     EXPECT_THAT(names, Not(Contains("54.0.1.2")));
     for (const char* kept : {"55.0.2883.87", "56.0.0.1", "055.1", "plugins"})
@@ -601,6 +601,23 @@ TEST_F(PortableSwapE2eTest, BrowserNotRunningAndMovesFail) {
   EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
 }
 
+TEST_F(PortableSwapE2eTest, TemporaryDirectoriesOfAnyNameReachThePackageIntact) {
+  // "=" once split the "-d" argument into a switch and a value, and '"' the
+  // program's own path.
+  for (const std::string name : {"a=b", "q\"uote", "blank and\\back"}) {
+    Environment environment = DefaultEnvironment(install_);
+    environment["TMPDIR"] = install_.Path(name);
+    std::filesystem::create_directory(environment["TMPDIR"]);
+    std::filesystem::remove(Installed("brelix.exe"));
+    WriteFileBytes(Installed("brelix.exe"), "old browser");
+    EXPECT_EQ(RunSwap(StandardPackage(name), environment), 0) << name;
+    EXPECT_THAT(InstallerArguments(),
+                ElementsAre(environment["TMPDIR"] + "/setup.exe", "-s",
+                            "-d\"" + environment["TMPDIR"] + "/" + kExtractDirName + "\""));
+    EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), name);
+  }
+}
+
 TEST_F(PortableSwapE2eTest, LeftoversOfOtherUsersAreNeverUsedNorTouched) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to plant files of another user";
   constexpr uid_t kOtherUser = 65534;
@@ -618,7 +635,7 @@ TEST_F(PortableSwapE2eTest, LeftoversOfOtherUsersAreNeverUsedNorTouched) {
 
   EXPECT_EQ(RunSwap(StandardPackage()), 0);
   EXPECT_THAT(InstallerArguments(),
-              ElementsAre(own + "/setup.exe", "-s", "-d" + own + "/" + kExtractDirName));
+              ElementsAre(own + "/setup.exe", "-s", "-d\"" + own + "/" + kExtractDirName + "\""));
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
   EXPECT_EQ(ListTree(ExtractDir()), planted);
   EXPECT_EQ(ReadFileBytes(DownloadPath()), "planted download");

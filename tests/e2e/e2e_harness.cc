@@ -217,11 +217,11 @@ std::string BrowserInstallerScript(const std::string& arguments_file,
 std::string PortablePackageScript(const std::string& arguments_file,
                                   const std::vector<PackageEntry>& entries,
                                   const Hold* hold) {
-  std::string script =
-      "# portable package\n" + RecordArgumentsSnippet(arguments_file) +
-      "[ \"$#\" -eq 2 ] && [ \"$1\" = -s ] && [ \"${2#-d}\" != \"$2\" ] || exit 3\n"
-      "dir=${2#-d}\n"
-      "mkdir -p \"$dir\" || exit 4\n";
+  std::string script = "# portable package\n" + RecordArgumentsSnippet(arguments_file) +
+                       "[ \"$#\" -eq 2 ] && [ \"$1\" = -s ] || exit 3\n"
+                       "dir=${2#-d\\\"}; dir=${dir%\\\"}\n"
+                       "[ \"$2\" = \"-d\\\"$dir\\\"\" ] || exit 3\n"
+                       "mkdir -p \"$dir\" || exit 4\n";
   for (const PackageEntry& entry : entries) script += CreateEntrySnippet(entry);
   return script + HoldSnippet(hold) + "exit 0\n";
 }

@@ -91,7 +91,8 @@ struct PackageEntry {
 };
 
 // The portable package: writes its arguments to `arguments_file`; when they
-// are "-s" and "-d<dir>" it creates `entries` in <dir>, else exits with 3.
+// are "-s" and "-d" + the quoted <dir> it creates `entries` in <dir>, else
+// exits with 3.
 std::string PortablePackageScript(const std::string& arguments_file,
                                   const std::vector<PackageEntry>& entries,
                                   const Hold* hold = nullptr);

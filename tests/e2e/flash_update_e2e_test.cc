@@ -91,9 +91,10 @@ TEST_F(FlashUpdateE2eTest, InstallerStagesAndTheSwapKeepsThePreviousPlugInOneRun
   Offer(service, PluginInstaller("plugin 1"));
   EXPECT_EQ(RunUpdater(install_, Arguments()), 0);
 
-  // The installer is started as: the download, "-s", "-d" + the staging path,
-  // the quotation marks of the command string taken off by its splitting.
-  EXPECT_THAT(InstallerArguments(), ElementsAre(DownloadPath(), "-s", "-d" + Plugin("_new")));
+  // The installer is started as: the download, "-s", "-d" + the staging path
+  // in quotation marks, each item exactly as the updater built it.
+  EXPECT_THAT(InstallerArguments(),
+              ElementsAre(DownloadPath(), "-s", "-d\"" + Plugin("_new") + "\""));
   EXPECT_EQ(PluginContent(), "plugin 1");
   EXPECT_EQ(PluginContent("_old"), "old plugin");
   EXPECT_FALSE(Exists(Plugin("_new")));
