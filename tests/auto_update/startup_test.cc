@@ -226,7 +226,7 @@ class StartupTest : public ::testing::Test {
 class IsolatedStartupTest : public StartupTest {
  protected:
   void SetUp() override {
-    if (!isolated_) GTEST_SKIP() << "needs root for a private network and /dev/shm";
+    if (!isolated_) GTEST_SKIP() << test_support::MachineIsolationFailure();
   }
 };
 

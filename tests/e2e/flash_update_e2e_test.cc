@@ -99,6 +99,7 @@ TEST_F(FlashUpdateE2eTest, InstallerStagesAndTheSwapKeepsThePreviousPlugInOneRun
   EXPECT_EQ(PluginContent("_old"), "old plugin");
   EXPECT_FALSE(Exists(Plugin("_new")));
   EXPECT_TRUE(Exists(DownloadPath()));  // a good download stays
+  ASSERT_FALSE(service.requests().empty());
   EXPECT_EQ(service.requests().front().target,
             "/update_pepper.php?switches&pepper-version=20.0.0.286");
   EXPECT_FALSE(KernelObjectExists(UnderUpgradeMutex()));
@@ -259,7 +260,7 @@ TEST_F(FlashUpdateE2eTest, InstallerThatCannotStartIsLoggedWithItsError) {
   EXPECT_FALSE(Exists(Plugin("_old")));
   EXPECT_FALSE(KernelObjectExists(UnderUpgradeMutex()));
 
-  if (!isolated_) GTEST_SKIP() << "a noexec mount needs root";
+  if (!isolated_) GTEST_SKIP() << test_support::MachineIsolationFailure();
   // A temporary directory where nothing may run: EACCES, 13, written "d".
   ASSERT_EQ(mount("tmpfs", install_.temp_dir().c_str(), "tmpfs", MS_NOEXEC, nullptr), 0);
   Offer(service, PluginInstaller());

@@ -49,7 +49,7 @@ class WorkerE2eTest : public ::testing::Test {
   static void SetUpTestSuite() { isolated_ = test_support::IsolateFromMachine({}); }
 
   void SetUp() override {
-    if (!isolated_) GTEST_SKIP() << "needs root for a network namespace of its own";
+    if (!isolated_) GTEST_SKIP() << test_support::MachineIsolationFailure();
   }
 
   // The exit code; `connections` gets the TCP connections the run made.

@@ -7,9 +7,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 #include "tests/support/test_files.h"
 
@@ -32,25 +34,46 @@ bool BringUpLoopback() {
 }
 
 bool ReplaceHostsFile(const std::vector<std::string>& hosts) {
+  if (hosts.empty()) return true;
   std::string contents = "127.0.0.1 localhost\n";
   for (const std::string& host : hosts) contents += "127.0.0.1 " + host + "\n";
   WriteFileBytes(kHostsFile, contents);
   return mount(kHostsFile, "/etc/hosts", nullptr, MS_BIND, nullptr) == 0;
 }
 
-bool Isolate(const std::vector<std::string>& hosts) {
-  if (unshare(CLONE_NEWNS | CLONE_NEWNET) != 0) return false;
+std::string Failure(const char* step) {
+  return std::string("no machine of its own: ") + step + ": " + std::strerror(errno);
+}
+
+// Empty when isolated, else why not.
+std::string Isolate(const std::vector<std::string>& hosts) {
+  if (unshare(CLONE_NEWNS | CLONE_NEWNET) != 0) return Failure("new namespaces (needs root)");
+  // First the network, so that a later failure leaves a usable one.
+  if (!BringUpLoopback()) return Failure("loopback");
   // Nothing mounted here may reach the machine's namespace.
-  return mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-         mount("tmpfs", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777") == 0 &&
-         BringUpLoopback() && ReplaceHostsFile(hosts);
+  if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+    return Failure("making \"/\" private (is it a mount point?)");
+  }
+  if (mount("tmpfs", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777") != 0) {
+    return Failure("a private /dev/shm");
+  }
+  if (!ReplaceHostsFile(hosts)) return Failure("replacing /etc/hosts");
+  return "";
+}
+
+const std::string& IsolationOutcome(const std::vector<std::string>& hosts) {
+  static const std::string failure = Isolate(hosts);
+  return failure;
 }
 
 }  // namespace
 
 bool IsolateFromMachine(const std::vector<std::string>& hosts) {
-  static const bool isolated = Isolate(hosts);
-  return isolated;
+  return IsolationOutcome(hosts).empty();
+}
+
+const std::string& MachineIsolationFailure() {
+  return IsolationOutcome({});
 }
 
 long AcceptedTcpConnections() {
