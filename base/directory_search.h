@@ -6,7 +6,8 @@
 #include <string_view>
 
 #include "base/file_attributes.h"
-#include "base/fs_path.h"
+#include "base/file_platform.h"
+#include "base/os_version.h"
 
 namespace updater {
 
@@ -14,10 +15,13 @@ namespace updater {
 struct WalkEntry {
   FileAttributes attributes = 0;
   std::u16string name;
+  FileId id;
 
   bool IsDirectory() const { return (attributes & kFileAttributeDirectory) != 0; }
   bool IsReparsePoint() const { return (attributes & kFileAttributeReparsePoint) != 0; }
   bool IsReadOnly() const { return (attributes & kFileAttributeReadOnly) != 0; }
+  // "." or "..": the directory itself or its parent, never one of its own.
+  bool IsSelfOrParent() const { return name == u"." || name == u".."; }
 };
 
 // How a search asks the platform for entries.
@@ -25,6 +29,11 @@ enum class SearchMode {
   kFull,             // every detail the platform has
   kBasicLargeFetch,  // names and attributes only, fetched in large batches
 };
+
+// The mode the running system serves best.
+inline SearchMode PreferredSearchMode() {
+  return GetOsVersionClass() >= kOsWin7 ? SearchMode::kBasicLargeFetch : SearchMode::kFull;
+}
 
 // One open search of a directory for entries whose names match a pattern
 // ("*" and "?" wildcards), in the platform's order; "." and ".." included
@@ -36,9 +45,10 @@ class DirectorySearch {
   DirectorySearch(const DirectorySearch&) = delete;
   DirectorySearch& operator=(const DirectorySearch&) = delete;
 
-  // Starts a search and reads its first entry; false (and nothing open) when
-  // the directory cannot be read or nothing matches.
-  bool Open(const FsPath& directory,
+  // Starts a search of an open directory from its first entry and reads
+  // that; false (and nothing open) when the directory cannot be read or
+  // nothing matches. One search at a time per directory.
+  bool Open(const platform::DirectoryHandle& directory,
             std::u16string_view pattern,
             SearchMode mode,
             WalkEntry& entry);

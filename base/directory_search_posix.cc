@@ -1,5 +1,7 @@
 #include <dirent.h>
 #include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -22,15 +24,21 @@ DirectorySearch::~DirectorySearch() {
 }
 
 // readdir has a single mode, which already gives names and types only.
-bool DirectorySearch::Open(const FsPath& directory,
+bool DirectorySearch::Open(const platform::DirectoryHandle& directory,
                            std::u16string_view pattern,
                            SearchMode /*mode*/,
                            WalkEntry& entry) {
   Close();
-  std::string native;
-  if (!posix::ToNativePath(directory, native)) return false;
-  DIR* opened = opendir(native.c_str());
-  if (opened == nullptr) return false;
+  // The stream owns a copy of the descriptor; the copy shares the position,
+  // which an earlier search may have moved.
+  const int fd = fcntl(posix::DescriptorOf(directory), F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return false;
+  DIR* opened = fdopendir(fd);
+  if (opened == nullptr) {
+    close(fd);
+    return false;
+  }
+  rewinddir(opened);
   state_ = std::make_unique<State>(State{opened, std::u16string(pattern)});
   return Next(entry);
 }
@@ -44,9 +52,12 @@ bool DirectorySearch::Next(WalkEntry& entry) {
     // keeps every operation on the entry it was given.
     if (UTF16ToUTF8(name) != record->d_name) continue;
     if (!MatchesWildcard(name, state_->pattern)) continue;
-    const FileAttributes attributes = posix::AttributesAt(dirfd(state_->directory), record->d_name);
+    FileId id;
+    const FileAttributes attributes =
+        posix::AttributesAt(dirfd(state_->directory), record->d_name, &id);
     if (attributes == kInvalidFileAttributes) continue;  // gone meanwhile
     entry.attributes = attributes;
+    entry.id = id;
     entry.name = std::move(name);
     return true;
   }

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "base/os_version.h"
 #include "base/path_operations.h"
 
 namespace updater {
@@ -12,23 +11,28 @@ constexpr std::u16string_view kMatchAll = u"*";
 constexpr std::u16string_view kCurrentEntry = u".";
 constexpr std::u16string_view kParentEntry = u"..";
 
-SearchMode PreferredSearchMode() {
-  return GetOsVersionClass() >= kOsWin7 ? SearchMode::kBasicLargeFetch : SearchMode::kFull;
-}
-
 }  // namespace
 
 DirectoryWalker::DirectoryWalker(const FsPath& directory,
                                  bool recursive,
                                  int types,
                                  std::u16string_view pattern)
-    : recursive_(recursive), types_(types), pattern_(pattern), pending_{directory} {}
+    : recursive_(recursive), types_(types), pattern_(pattern) {
+  pending_.push_back(PendingDirectory{nullptr, directory, WalkEntry()});
+}
 
 bool DirectoryWalker::ReadEntry() {
   if (has_entry_) return search_.Next(entry_);
-  root_ = std::move(pending_.back());
+  PendingDirectory next = std::move(pending_.back());
   pending_.pop_back();
-  return search_.Open(root_, pattern_.empty() ? kMatchAll : std::u16string_view(pattern_),
+  root_ = std::move(next.path);
+  directory_ = std::make_shared<const platform::DirectoryHandle>(
+      next.parent == nullptr
+          ? platform::OpenDirectory(root_)
+          : platform::OpenDirectory(platform::EntryAt{*next.parent, next.entry.name},
+                                    &next.entry.id));
+  return directory_->IsValid() &&
+         search_.Open(*directory_, pattern_.empty() ? kMatchAll : std::u16string_view(pattern_),
                       PreferredSearchMode(), entry_);
 }
 
@@ -43,7 +47,10 @@ FsPath DirectoryWalker::Next() {
     if (entry_.name == kParentEntry && (types_ & kWalkIncludeDotDot) == 0) continue;
     FsPath path = JoinPath(root_, entry_.name);
     if (entry_.IsDirectory()) {
-      if (recursive_ && !entry_.IsReparsePoint()) pending_.push_back(path);
+      // Entering ".." would climb without end.
+      if (recursive_ && !entry_.IsReparsePoint() && !entry_.IsSelfOrParent()) {
+        pending_.push_back(PendingDirectory{directory_, path, entry_});
+      }
       if ((types_ & kWalkDirectories) != 0) return path;
     } else if ((types_ & kWalkFiles) != 0) {
       return path;

@@ -14,6 +14,16 @@ inline constexpr FileAttributes kFileAttributeReparsePoint = 0x400;
 // Nothing exists at the path, or it cannot be read.
 inline constexpr FileAttributes kInvalidFileAttributes = 0xFFFFFFFF;
 
+// Which file an entry is: its volume and its index there. A directory opened
+// after it was inspected is checked against this, so that another one
+// renamed into its place meanwhile is not taken for it.
+struct FileId {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+
+  friend bool operator==(const FileId&, const FileId&) = default;
+};
+
 }  // namespace updater
 
 #endif  // BASE_FILE_ATTRIBUTES_H_

@@ -1,12 +1,15 @@
 #include "base/file_operations.h"
 
-#include "base/directory_walker.h"
+#include "base/directory_search.h"
 #include "base/file_attributes.h"
 #include "base/file_platform.h"
 #include "base/path_operations.h"
 
 namespace updater {
 namespace {
+
+using platform::DirectoryHandle;
+using platform::EntryAt;
 
 constexpr std::u16string_view kMatchAll = u"*";
 constexpr std::u16string_view kWildcards = u"*?";
@@ -19,20 +22,76 @@ bool Has(FileAttributes attributes, FileAttributes bits) {
   return (attributes & bits) != 0;
 }
 
-// Clears a read-only bit and deletes one entry of a walk. A directory is
-// emptied first when `recursive`, unless it is a link.
-bool DeleteWalkEntry(const FsPath& path,
-                     const WalkEntry& entry,
-                     std::u16string_view pattern,
-                     bool recursive) {
-  if (IsTooLong(path)) return false;
-  if (entry.IsReadOnly() && (recursive || !entry.IsDirectory())) {
-    platform::ClearReadOnly(path);  // a failure shows as the delete failing
+// The directory that holds what `p` names, opened by the path as given.
+DirectoryHandle OpenParent(const FsPath& p) {
+  return platform::OpenDirectory(ParentDir(p));
+}
+
+// Reads the record of the entry `name` of `directory`; false when it has none.
+bool Inspect(const DirectoryHandle& directory, std::u16string_view name, WalkEntry& entry) {
+  entry.name = name;
+  entry.attributes = platform::GetAttributes(EntryAt{directory, entry.name}, entry.id);
+  return entry.attributes != kInvalidFileAttributes;
+}
+
+// Calls `visit` with each entry of `directory` matching `pattern`, "." and
+// ".." aside, until it fails.
+template <typename Visit>
+bool ForEachEntry(const DirectoryHandle& directory, std::u16string_view pattern, Visit visit) {
+  DirectorySearch search;
+  WalkEntry entry;
+  for (bool found = search.Open(directory, pattern, PreferredSearchMode(), entry); found;
+       found = search.Next(entry)) {
+    if (!entry.IsSelfOrParent() && !visit(entry)) return false;
   }
-  if (!entry.IsDirectory()) return platform::DeleteFile(path);
+  return true;
+}
+
+bool DeleteMatchingIn(const DirectoryHandle& directory,
+                      const FsPath& path,
+                      std::u16string_view pattern,
+                      bool recursive);
+
+// Deletes the entries of the directory `entry` (of `parent`) that match
+// `pattern`, with their contents. The directory is opened only as the one
+// inspected, and made writable first when it is read-only.
+bool DeleteContents(const DirectoryHandle& parent,
+                    const WalkEntry& entry,
+                    const FsPath& path,
+                    std::u16string_view pattern) {
+  const DirectoryHandle directory = platform::OpenDirectory(EntryAt{parent, entry.name}, &entry.id);
+  if (!directory.IsValid()) return false;
+  // A failure shows as the deletes failing.
+  if (entry.IsReadOnly()) platform::ClearReadOnly(directory);
+  return DeleteMatchingIn(directory, path, pattern, true);
+}
+
+// Deletes one entry found in `directory`; `path` names it. A read-only file
+// is made deletable first. A directory goes only when `recursive`, emptied
+// first unless it is a link.
+bool DeleteEntry(const DirectoryHandle& directory,
+                 const WalkEntry& entry,
+                 const FsPath& path,
+                 std::u16string_view pattern,
+                 bool recursive) {
+  if (IsTooLong(path)) return false;
+  const EntryAt at{directory, entry.name};
+  if (!entry.IsDirectory()) {
+    if (entry.IsReadOnly()) platform::MakeDeletable(at);  // a failure shows as the delete failing
+    return platform::DeleteFile(at);
+  }
   if (!recursive) return true;
-  if (!entry.IsReparsePoint() && !DeleteMatching(path, pattern, true)) return false;
-  return platform::RemoveDirectory(path);
+  if (!entry.IsReparsePoint() && !DeleteContents(directory, entry, path, pattern)) return false;
+  return platform::RemoveDirectory(at);
+}
+
+bool DeleteMatchingIn(const DirectoryHandle& directory,
+                      const FsPath& path,
+                      std::u16string_view pattern,
+                      bool recursive) {
+  return ForEachEntry(directory, pattern, [&](const WalkEntry& entry) {
+    return DeleteEntry(directory, entry, JoinPath(path, entry.name), pattern, recursive);
+  });
 }
 
 // True when `from` and `to` may be copied: the full path of the destination
@@ -44,11 +103,37 @@ bool IsCopyOutside(const FsPath& from, const FsPath& to) {
   return !real_to.empty() && !real_from.empty() && !real_to.value().starts_with(real_from.value());
 }
 
-// Creates the directory or copies the file `current` to `target`.
-bool CopyTreeEntry(const FsPath& current, bool current_is_dir, const FsPath& target) {
-  if (IsTooLong(target)) return false;
-  if (!current_is_dir) return CopyOneFile(current, target);
-  return IsDirectory(target) || platform::CreateDirectory(target);
+// One entry to copy: found in `directory`, named by `path`.
+struct CopySource {
+  const DirectoryHandle& directory;
+  const WalkEntry& entry;
+  const FsPath& path;
+};
+
+bool IsRealDirectory(EntryAt at) {
+  FileId id;
+  const FileAttributes attributes = platform::GetAttributes(at, id);
+  return attributes != kInvalidFileAttributes && Has(attributes, kFileAttributeDirectory) &&
+         !Has(attributes, kFileAttributeReparsePoint);
+}
+
+// Copies a link as a link, a file made writable, and a directory with all
+// it holds, into a directory already at `to` (never into a link there).
+// `target` names `to`.
+bool CopyEntry(const CopySource& from, EntryAt to, const FsPath& target) {
+  if (IsTooLong(from.path) || IsTooLong(target)) return false;
+  const EntryAt source{from.directory, from.entry.name};
+  if (from.entry.IsReparsePoint()) return platform::CopyLink(source, to);
+  if (!from.entry.IsDirectory()) return platform::CopyFile(source, to, /*writable=*/true);
+  if (!IsRealDirectory(to) && !platform::CreateDirectory(to)) return false;
+  const DirectoryHandle source_directory = platform::OpenDirectory(source, &from.entry.id);
+  const DirectoryHandle target_directory = platform::OpenDirectory(to, nullptr);
+  if (!source_directory.IsValid() || !target_directory.IsValid()) return false;
+  return ForEachEntry(source_directory, kMatchAll, [&](const WalkEntry& entry) {
+    const FsPath path = JoinPath(from.path, entry.name);
+    return CopyEntry(CopySource{source_directory, entry, path},
+                     EntryAt{target_directory, entry.name}, JoinPath(target, entry.name));
+  });
 }
 
 }  // namespace
@@ -74,59 +159,62 @@ bool DeletePath(const FsPath& p, bool recursive) {
   if (last.find_first_of(kWildcards) != std::u16string::npos) {
     return DeleteMatching(ParentDir(p), last, recursive);
   }
-  const FileAttributes attributes = platform::GetAttributes(p);
-  if (attributes == kInvalidFileAttributes) return true;
-  if (Has(attributes, kFileAttributeReadOnly) && !platform::ClearReadOnly(p)) return false;
-  if (!Has(attributes, kFileAttributeDirectory)) return platform::DeleteFile(p);
-  if (recursive && !Has(attributes, kFileAttributeReparsePoint) &&
-      !DeleteMatching(p, kMatchAll, true)) {
+  if (platform::GetAttributes(p) == kInvalidFileAttributes) return true;
+  const DirectoryHandle parent = OpenParent(p);
+  WalkEntry entry;
+  if (!parent.IsValid() || !Inspect(parent, last, entry)) return !PathExists(p);
+  const EntryAt at{parent, entry.name};
+  if (entry.IsReadOnly() && !platform::MakeDeletable(at)) return false;
+  if (!entry.IsDirectory()) return platform::DeleteFile(at);
+  if (recursive && !entry.IsReparsePoint() && !DeleteContents(parent, entry, p, kMatchAll)) {
     return false;
   }
-  return platform::RemoveDirectory(p);
+  return platform::RemoveDirectory(at);
 }
 
 bool DeleteMatching(const FsPath& dir, std::u16string_view pattern, bool recursive) {
   if (IsTooLong(dir)) return false;
-  DirectoryWalker walker(dir, false, kWalkFiles | kWalkDirectories, pattern);
-  for (FsPath path = walker.Next(); !path.empty(); path = walker.Next()) {
-    if (!DeleteWalkEntry(path, walker.Entry(), pattern, recursive)) return false;
-  }
-  return true;
+  const DirectoryHandle directory = platform::OpenDirectory(dir);
+  return !directory.IsValid() || DeleteMatchingIn(directory, dir, pattern, recursive);
 }
 
 bool CopyOneFile(const FsPath& from, const FsPath& to) {
   if (HasParentReference(from) || HasParentReference(to) || IsTooLong(from) || IsTooLong(to)) {
     return false;
   }
-  if (!platform::CopyFile(from, to)) return false;
-  const FileAttributes attributes = platform::GetAttributes(to);
-  if (attributes == kInvalidFileAttributes) return false;
-  if (Has(attributes, kFileAttributeReadOnly)) platform::ClearReadOnly(to);
-  return true;
+  const DirectoryHandle from_parent = OpenParent(from);
+  const DirectoryHandle to_parent = OpenParent(to);
+  return from_parent.IsValid() && to_parent.IsValid() &&
+         platform::CopyFile(EntryAt{from_parent, LastComponent(from)},
+                            EntryAt{to_parent, LastComponent(to)}, /*writable=*/true);
 }
 
 bool CopyTree(const FsPath& from, const FsPath& to) {
-  if (IsTooLong(from) || IsTooLong(to)) return false;
-  if (!IsCopyOutside(from, to) || !PathExists(from)) return false;
-  DirectoryWalker walker(from, true, kWalkFiles | kWalkDirectories);
-  const FsPath base = IsDirectory(to) ? ParentDir(from) : from;
-  FsPath current = from;
-  bool current_is_dir = IsDirectory(from);
-  while (!current.empty()) {
-    FsPath target = to;
-    if (!(current == base) && !RelativeTail(base, current, target)) return false;
-    if (!CopyTreeEntry(current, current_is_dir, target)) return false;
-    current = walker.Next();
-    current_is_dir = walker.Entry().IsDirectory();
+  if (HasParentReference(from) || HasParentReference(to) || IsTooLong(from) || IsTooLong(to)) {
+    return false;
   }
-  return true;
+  if (!IsCopyOutside(from, to) || !PathExists(from)) return false;
+  const FsPath target = IsDirectory(to) ? JoinPath(to, LastComponent(from)) : to;
+  const DirectoryHandle from_parent = OpenParent(from);
+  const DirectoryHandle to_parent = OpenParent(target);
+  WalkEntry entry;
+  return from_parent.IsValid() && to_parent.IsValid() &&
+         Inspect(from_parent, LastComponent(from), entry) &&
+         CopyEntry(CopySource{from_parent, entry, from}, EntryAt{to_parent, LastComponent(target)},
+                   target);
 }
 
 bool MovePath(const FsPath& from, const FsPath& to) {
   if (HasParentReference(from) || HasParentReference(to) || IsTooLong(from) || IsTooLong(to)) {
     return false;
   }
-  if (platform::MovePath(from, to)) return true;
+  const DirectoryHandle from_parent = OpenParent(from);
+  const DirectoryHandle to_parent = OpenParent(to);
+  if (from_parent.IsValid() && to_parent.IsValid() &&
+      platform::MovePath(EntryAt{from_parent, LastComponent(from)},
+                         EntryAt{to_parent, LastComponent(to)})) {
+    return true;
+  }
   const int move_error = platform::LastError();
   if (IsDirectory(from) && CopyTree(from, to) && DeletePath(from, true)) return true;
   platform::SetLastError(move_error);

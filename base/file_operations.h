@@ -9,8 +9,10 @@ namespace updater {
 
 // Synchronous file-system operations on the updater's own files. Each
 // answers true or false and writes no message; a path of kMaxPathChars
-// characters or more is refused before anything is touched. A link to a
-// directory is never entered: deleting it removes the link alone.
+// characters or more is refused before anything is touched. The paths given
+// are resolved as given; below them nothing goes through a link, not even
+// one another user swaps in meanwhile: a link is deleted, copied or moved as
+// itself, and a link to a directory is never entered.
 
 // The full path of `p` against the current directory ("." and ".." resolved
 // by the text alone; `p` need not exist), or an empty path.
@@ -22,9 +24,11 @@ bool PathExists(const FsPath& p);
 bool IsDirectory(const FsPath& p);
 
 // True when `p` is gone afterwards or never existed; the empty path is
-// nothing to delete. Read-only bits are cleared first. A directory goes
-// only when empty, unless `recursive`. A last component with "*" or "?"
-// deletes the matching entries of its directory (see DeleteMatching).
+// nothing to delete. A read-only entry is made deletable first (on POSIX its
+// own mode never stands in the way, so only a read-only directory whose
+// entries go gets its owner's write permission). A directory goes only when
+// empty, unless `recursive`. A last component with "*" or "?" deletes the
+// matching entries of its directory (see DeleteMatching).
 bool DeletePath(const FsPath& p, bool recursive);
 
 // Deletes the entries of `dir` that match `pattern`, stopping at the first
@@ -32,13 +36,15 @@ bool DeletePath(const FsPath& p, bool recursive);
 // alone unless `recursive`; then their matching contents go and then they.
 bool DeleteMatching(const FsPath& dir, std::u16string_view pattern, bool recursive);
 
-// Copies one file, replacing `to`; the copy is never left read-only.
+// Copies one file, replacing `to`; the copy is never left read-only. A link
+// or a named pipe at `from` is refused.
 bool CopyOneFile(const FsPath& from, const FsPath& to);
 
-// Copies a file or a whole directory tree. When `to` is an existing
-// directory, `from` itself goes inside it. Refuses to copy into `from` (a
-// plain text prefix test of the full paths, which also refuses an existing
-// "X_old" for "X"). A failure leaves what was copied so far.
+// Copies a file or a whole directory tree, links as links. When `to` is an
+// existing directory, `from` itself goes inside it. Refuses a path with a
+// ".." component, and to copy into `from` (a plain text prefix test of the
+// full paths, which also refuses an existing "X_old" for "X"). A failure
+// leaves what was copied so far.
 bool CopyTree(const FsPath& from, const FsPath& to);
 
 // Renames `from` to `to` (replacing a file, never a directory); a directory

@@ -15,89 +15,26 @@
 namespace updater::platform {
 namespace {
 
-using posix::ScopedFd;
+using posix::DescriptorOf;
+using posix::ToNativeName;
 using posix::ToNativePath;
-
-constexpr size_t kCopyChunkBytes = 1 << 16;
-constexpr mode_t kCopiedModeBits = 0777;  // never set-user-ID and the like
-constexpr char kCopySuffixTemplate[] = ".copy-XXXXXX";
-
-bool IsNativeDirectory(const std::string& native) {
-  const FileAttributes attributes = posix::AttributesAt(AT_FDCWD, native.c_str());
-  return attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0;
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
-bool CopyContents(int from_fd, int to_fd) {
-  std::vector<char> buffer(kCopyChunkBytes);
-  for (;;) {
-    const ssize_t got = read(from_fd, buffer.data(), buffer.size());
-    if (got == 0) return true;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (!WriteAll(to_fd, buffer.data(), static_cast<size_t>(got))) return false;
-  }
-}
-
-// The data, permission bits and times of the open file `source` into `to_fd`.
-bool CopyOpenFile(int from_fd, const struct stat& source, int to_fd) {
-  const struct timespec times[2] = {source.st_atim, source.st_mtim};
-  return CopyContents(from_fd, to_fd) && fchmod(to_fd, source.st_mode & kCopiedModeBits) == 0 &&
-         futimens(to_fd, times) == 0;
-}
-
-// A fresh file's name in the directory of `to`, so that renaming it onto
-// `to` is atomic: `to` is either its old self or the whole copy.
-std::string CopyTemplateBeside(const std::string& to) {
-  const size_t slash = to.rfind('/');
-  return (slash == std::string::npos ? std::string("./") : to.substr(0, slash + 1)) +
-         kCopySuffixTemplate;
-}
-
-bool CopyNativeFile(const std::string& from, const std::string& to) {
-  // Not blocking, so that a named pipe is refused instead of waited on.
-  ScopedFd source(open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!source.IsValid()) return false;
-  struct stat status;
-  if (fstat(source.get(), &status) != 0) return false;
-  if (!S_ISREG(status.st_mode)) {
-    errno = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
-    return false;
-  }
-  std::string temporary = CopyTemplateBeside(to);
-  ScopedFd target(mkostemp(temporary.data(), O_CLOEXEC));
-  if (!target.IsValid()) return false;
-  if (CopyOpenFile(source.get(), status, target.get()) && target.Close() &&
-      rename(temporary.c_str(), to.c_str()) == 0) {
-    return true;
-  }
-  const int error = errno;
-  target.Close();
-  unlink(temporary.c_str());
-  errno = error;
-  return false;
-}
 
 // Never replaces anything; falls back to a plain rename on file systems that
 // cannot promise that.
-int RenameWithoutReplacing(const std::string& from, const std::string& to) {
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+int RenameWithoutReplacing(int from_fd, const char* from, int to_fd, const char* to) {
+  if (renameat2(from_fd, from, to_fd, to, RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return -1;
-  return rename(from.c_str(), to.c_str());
+  return renameat(from_fd, from, to_fd, to);
+}
+
+bool IsRealDirectory(int dir_fd, const char* name) {
+  struct stat status;
+  return fstatat(dir_fd, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool IsLink(int dir_fd, const char* name) {
+  struct stat status;
+  return fstatat(dir_fd, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
 }
 
 }  // namespace
@@ -112,58 +49,68 @@ FileAttributes GetAttributes(const FsPath& path) {
   return attributes;
 }
 
-bool ClearReadOnly(const FsPath& path) {
-  std::string native;
+FileAttributes GetAttributes(EntryAt entry, FileId& id) {
+  std::string name;
+  if (!ToNativeName(entry.name, name)) return kInvalidFileAttributes;
+  return posix::AttributesAt(DescriptorOf(entry.directory), name.c_str(), &id);
+}
+
+// An entry's own mode never keeps it from being removed: only its
+// directory's does.
+bool MakeDeletable(EntryAt /*entry*/) {
+  return true;
+}
+
+bool ClearReadOnly(const DirectoryHandle& directory) {
+  const int fd = DescriptorOf(directory);
   struct stat status;
-  if (!ToNativePath(path, native) || lstat(native.c_str(), &status) != 0) return false;
-  if (S_ISLNK(status.st_mode)) return true;  // a link has no bits of its own
-  return chmod(native.c_str(), (status.st_mode & 07777) | S_IWUSR) == 0;
+  return fstat(fd, &status) == 0 && fchmod(fd, (status.st_mode & 07777) | S_IWUSR) == 0;
 }
 
-bool DeleteFile(const FsPath& path) {
-  std::string native;
-  return ToNativePath(path, native) && unlink(native.c_str()) == 0;
+bool DeleteFile(EntryAt entry) {
+  std::string name;
+  return ToNativeName(entry.name, name) &&
+         unlinkat(DescriptorOf(entry.directory), name.c_str(), 0) == 0;
 }
 
-bool RemoveDirectory(const FsPath& path) {
-  std::string native;
-  struct stat status;
-  if (!ToNativePath(path, native) || lstat(native.c_str(), &status) != 0) return false;
-  if (S_ISLNK(status.st_mode)) return unlink(native.c_str()) == 0;
-  return rmdir(native.c_str()) == 0;
+bool RemoveDirectory(EntryAt entry) {
+  std::string name;
+  if (!ToNativeName(entry.name, name)) return false;
+  const int fd = DescriptorOf(entry.directory);
+  // Whichever of the two it is by the time of the call, the other one fails.
+  return unlinkat(fd, name.c_str(), IsLink(fd, name.c_str()) ? 0 : AT_REMOVEDIR) == 0;
 }
 
-bool CreateDirectory(const FsPath& path) {
-  std::string native;
-  return ToNativePath(path, native) && mkdir(native.c_str(), 0777) == 0;
+bool CreateDirectory(EntryAt entry) {
+  std::string name;
+  return ToNativeName(entry.name, name) &&
+         mkdirat(DescriptorOf(entry.directory), name.c_str(), 0777) == 0;
 }
 
-bool CopyFile(const FsPath& from, const FsPath& to) {
-  std::string native_from;
-  std::string native_to;
-  return ToNativePath(from, native_from) && ToNativePath(to, native_to) &&
-         CopyNativeFile(native_from, native_to);
-}
-
-bool MovePath(const FsPath& from, const FsPath& to) {
-  std::string native_from;
-  std::string native_to;
-  if (!ToNativePath(from, native_from) || !ToNativePath(to, native_to)) {
+bool MovePath(EntryAt from, EntryAt to) {
+  std::string from_name;
+  std::string to_name;
+  if (!ToNativeName(from.name, from_name) || !ToNativeName(to.name, to_name)) {
     errno = ENOENT;
     return false;
   }
-  const FileAttributes target = posix::AttributesAt(AT_FDCWD, native_to.c_str());
+  const int from_fd = DescriptorOf(from.directory);
+  const int to_fd = DescriptorOf(to.directory);
+  const FileAttributes target = posix::AttributesAt(to_fd, to_name.c_str());
   if (target != kInvalidFileAttributes && (target & kFileAttributeDirectory) != 0) {
-    errno = EEXIST;  // rename(2) would replace an empty directory
+    errno = EEXIST;  // renameat would replace an empty directory
     return false;
   }
-  const int renamed = target == kInvalidFileAttributes
-                          ? RenameWithoutReplacing(native_from, native_to)
-                          : rename(native_from.c_str(), native_to.c_str());
+  const int renamed =
+      target == kInvalidFileAttributes
+          ? RenameWithoutReplacing(from_fd, from_name.c_str(), to_fd, to_name.c_str())
+          : renameat(from_fd, from_name.c_str(), to_fd, to_name.c_str());
   if (renamed == 0) return true;
-  if (errno != EXDEV || IsNativeDirectory(native_from)) return false;
-  // Another volume: the file is copied whole before the original goes.
-  return CopyNativeFile(native_from, native_to) && unlink(native_from.c_str()) == 0;
+  if (errno != EXDEV || IsRealDirectory(from_fd, from_name.c_str())) return false;
+  // Another volume: the file or link is copied whole before the original goes.
+  const bool copied =
+      IsLink(from_fd, from_name.c_str()) ? CopyLink(from, to) : CopyFile(from, to, false);
+  return copied && unlinkat(from_fd, from_name.c_str(), 0) == 0;
 }
 
 FsPath FullPath(const FsPath& path) {

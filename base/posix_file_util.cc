@@ -1,5 +1,6 @@
 #include "base/posix_file_util.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,9 +19,26 @@ bool ToNativePath(const FsPath& path, std::string& native) {
   return true;
 }
 
-FileAttributes AttributesAt(int dir_fd, const char* name) {
+bool ToNativeName(std::u16string_view name, std::string& native) {
+  const std::u16string text(name);
+  std::string utf8 = UTF16ToUTF8(text);
+  if (text.empty() || text == u"." || text == u".." || text.find(u'/') != std::u16string::npos ||
+      text.find(u'\0') != std::u16string::npos || UTF8ToUTF16(utf8) != text) {
+    errno = EINVAL;
+    return false;
+  }
+  native = std::move(utf8);
+  return true;
+}
+
+int DescriptorOf(const platform::DirectoryHandle& directory) {
+  return static_cast<int>(directory.native());
+}
+
+FileAttributes AttributesAt(int dir_fd, const char* name, FileId* id) {
   struct stat status;
   if (fstatat(dir_fd, name, &status, AT_SYMLINK_NOFOLLOW) != 0) return kInvalidFileAttributes;
+  if (id != nullptr) *id = FileId{status.st_dev, status.st_ino};
   if (S_ISLNK(status.st_mode)) {
     struct stat target;
     const bool to_directory = fstatat(dir_fd, name, &target, 0) == 0 && S_ISDIR(target.st_mode);

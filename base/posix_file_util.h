@@ -2,8 +2,10 @@
 #define BASE_POSIX_FILE_UTIL_H_
 
 #include <string>
+#include <string_view>
 
 #include "base/file_attributes.h"
+#include "base/file_platform.h"
 #include "base/fs_path.h"
 
 namespace updater::posix {
@@ -14,11 +16,19 @@ namespace updater::posix {
 // can carry that name.
 bool ToNativePath(const FsPath& path, std::string& native);
 
+// The UTF-8 text of one entry's name; false (errno EINVAL) unless it names a
+// single entry below its directory: empty, "/" or NUL inside, "." and ".."
+// are not.
+bool ToNativeName(std::u16string_view name, std::string& native);
+
+// The descriptor of an open directory.
+int DescriptorOf(const platform::DirectoryHandle& directory);
+
 // The attributes of `name` relative to `dir_fd` (or AT_FDCWD), without
 // following a final link: a link to a directory is a directory and a
 // reparse point; a link is never read-only, so nothing ever changes its
-// target's permissions.
-FileAttributes AttributesAt(int dir_fd, const char* name);
+// target's permissions. The entry's identity goes to `id` when given.
+FileAttributes AttributesAt(int dir_fd, const char* name, FileId* id = nullptr);
 
 // Owns one open file descriptor.
 class ScopedFd {

@@ -98,6 +98,18 @@ TEST(DirectoryWalkerTest, TypesDotDotAndLinks) {
   DirectoryWalker dot_dot(tree.Path("root/dir"), false, kWalkDirectories | kWalkIncludeDotDot);
   EXPECT_EQ(LastComponent(dot_dot.Next()), u"..");
   EXPECT_TRUE(dot_dot.Next().empty());
+  // Recursive: ".." once for each directory read, never climbed.
+  constexpr int kBound = 100;
+  DirectoryWalker climbing(tree.Path("root"), true, kWalkDirectories | kWalkIncludeDotDot);
+  int walked_count = 0;
+  int dot_dot_count = 0;
+  for (FsPath path = climbing.Next(); !path.empty() && walked_count < kBound;
+       path = climbing.Next()) {
+    ++walked_count;
+    if (LastComponent(path) == u"..") ++dot_dot_count;
+  }
+  EXPECT_LT(walked_count, kBound);
+  EXPECT_EQ(dot_dot_count, 2);  // root and root/dir; the link is not entered
 
   DirectoryWalker missing(tree.Path("nothing"), true, kWalkFiles | kWalkDirectories);
   EXPECT_TRUE(missing.Next().empty());

@@ -1,11 +1,17 @@
 #include "base/file_operations.h"
 
 #include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "base/path_operations.h"
@@ -29,6 +35,62 @@ std::string FileWithPathLength(const TempTree& tree, size_t length, const std::s
 
 FsPath Wide(const std::string& native) {
   return FsPath(UTF8ToUTF16(native));
+}
+
+constexpr uid_t kOtherUser = 65534;
+
+// A child process of kOtherUser running `work`, which ends it with its exit
+// code; killed when this object ends.
+class OtherUserProcess {
+ public:
+  explicit OtherUserProcess(const std::function<int()>& work) {
+    int ready[2];
+    if (pipe2(ready, O_CLOEXEC) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(ready[0]);
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (setgid(kOtherUser) != 0 || setuid(kOtherUser) != 0) _exit(127);
+      const char started = 1;
+      if (write(ready[1], &started, 1) != 1) _exit(127);
+      close(ready[1]);
+      _exit(work());
+    }
+    close(ready[1]);
+    char started = 0;
+    started_ = pid_ > 0 && read(ready[0], &started, 1) == 1;
+    close(ready[0]);
+  }
+  ~OtherUserProcess() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    Wait();
+  }
+  OtherUserProcess(const OtherUserProcess&) = delete;
+  OtherUserProcess& operator=(const OtherUserProcess&) = delete;
+
+  bool started() const { return started_; }
+  // The exit code, or -1 when it did not exit.
+  int Wait() {
+    int status = 0;
+    if (pid_ <= 0 || waitpid(pid_, &status, 0) != pid_) return -1;
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool started_ = false;
+};
+
+// Gives `relative` and everything below it to kOtherUser (links themselves).
+void GiveToOtherUser(const TempTree& tree, const std::string& relative) {
+  lchown(tree.Native(relative).c_str(), kOtherUser, kOtherUser);
+  std::error_code error;
+  for (const auto& entry :
+       std::filesystem::recursive_directory_iterator(tree.Native(relative), error)) {
+    lchown(entry.path().c_str(), kOtherUser, kOtherUser);
+  }
 }
 
 TEST(FileOperationsTest, PathLengthLimitOnEveryOperation) {
@@ -116,6 +178,83 @@ TEST(FileOperationsTest, RecursiveDeleteStaysInsideItsTree) {
   EXPECT_EQ(ReadContents(tree.Native("outside/keep")), "precious");
 }
 
+// Another user swaps a subdirectory and a read-only file of a tree in a
+// directory of theirs for links to root's files, as fast as one exchange per
+// call, while root deletes the tree: only the links go, never their targets.
+TEST(FileOperationsTest, DeleteIgnoresLinksSwappedInByAnotherUser) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to race another user";
+  constexpr int kRounds = 1000;
+  TempTree tree;
+  ASSERT_TRUE(tree.ok());
+  chmod(tree.root().c_str(), 0755);
+  tree.Write("secret_dir/file", "secret");
+  chmod(tree.Native("secret_dir").c_str(), 0700);
+  tree.Write("secret_file", "secret");
+  chmod(tree.Native("secret_file").c_str(), 0600);
+  tree.MakeDir("arena");
+  GiveToOtherUser(tree, "arena");
+  chmod(tree.Native("arena").c_str(), 0777);
+  tree.MakeDir("stage");
+  chmod(tree.Native("stage").c_str(), 0700);
+
+  const std::string arena = tree.Native("arena");
+  OtherUserProcess swapper([&arena] {
+    if (chdir(arena.c_str()) != 0) return 1;
+    for (;;) {
+      renameat2(AT_FDCWD, "victim/sub", AT_FDCWD, "victim/sub_link", RENAME_EXCHANGE);
+      renameat2(AT_FDCWD, "victim/ro", AT_FDCWD, "victim/ro_link", RENAME_EXCHANGE);
+    }
+  });
+  if (!swapper.started()) GTEST_SKIP() << "cannot run a process as uid " << kOtherUser;
+
+  for (int round = 0; round < kRounds; ++round) {
+    tree.Write("stage/victim/sub/file", "");
+    tree.Write("stage/victim/ro", "");
+    chmod(tree.Native("stage/victim/ro").c_str(), 0444);
+    symlink(tree.Native("secret_dir").c_str(), tree.Native("stage/victim/sub_link").c_str());
+    symlink(tree.Native("secret_file").c_str(), tree.Native("stage/victim/ro_link").c_str());
+    GiveToOtherUser(tree, "stage/victim");
+    // What the other user kept from the last round moves out of the way.
+    rename(tree.Native("arena/victim").c_str(),
+           tree.Native("arena/left" + std::to_string(round)).c_str());
+    ASSERT_EQ(rename(tree.Native("stage/victim").c_str(), tree.Native("arena/victim").c_str()), 0);
+
+    // Recursive rounds race the descent, wildcard rounds the read-only file.
+    if (round % 2 == 0) {
+      DeletePath(tree.Path("arena/victim"), true);
+    } else {
+      DeletePath(tree.Path("arena/victim/*"), false);
+    }
+    ASSERT_EQ(ReadContents(tree.Native("secret_dir/file")), "secret") << "round " << round;
+    ASSERT_EQ(ModeOf(tree.Native("secret_dir")), 0700u) << "round " << round;
+    ASSERT_EQ(ReadContents(tree.Native("secret_file")), "secret") << "round " << round;
+    ASSERT_EQ(ModeOf(tree.Native("secret_file")), 0600u) << "round " << round;
+  }
+}
+
+// Run as the owner, whom the permission bits bind, unlike root.
+TEST(FileOperationsTest, OwnerDeletesReadOnlyTree) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+  TempTree tree;
+  ASSERT_TRUE(tree.ok());
+  chmod(tree.root().c_str(), 0755);
+  tree.Write("home/tree/top", "1");
+  tree.Write("home/tree/a/b/deep", "2");
+  for (const char* file : {"home/tree/top", "home/tree/a/b/deep"}) {
+    chmod(tree.Native(file).c_str(), 0444);
+  }
+  for (const char* directory : {"home/tree/a/b", "home/tree/a", "home/tree"}) {
+    chmod(tree.Native(directory).c_str(), 0555);
+  }
+  GiveToOtherUser(tree, "home");
+
+  const FsPath path = tree.Path("home/tree");
+  OtherUserProcess owner([&path] { return DeletePath(path, true) ? 0 : 1; });
+  if (!owner.started()) GTEST_SKIP() << "cannot run a process as uid " << kOtherUser;
+  EXPECT_EQ(owner.Wait(), 0);
+  EXPECT_FALSE(Exists(tree.Native("home/tree")));
+}
+
 TEST(FileOperationsTest, WildcardDeleteLeavesMatchingDirectories) {
   TempTree tree;
   ASSERT_TRUE(tree.ok());
@@ -170,6 +309,9 @@ TEST(FileOperationsTest, CopyOneFile) {
   EXPECT_FALSE(Exists(tree.Native("dst3")));
   ASSERT_EQ(mkfifo(tree.Native("fifo").c_str(), 0644), 0);
   EXPECT_FALSE(CopyOneFile(tree.Path("fifo"), tree.Path("dst3")));  // refused, not waited on
+  ASSERT_EQ(symlink(tree.Native("src").c_str(), tree.Native("src_link").c_str()), 0);
+  EXPECT_FALSE(CopyOneFile(tree.Path("src_link"), tree.Path("dst3")));  // refused, not followed
+  EXPECT_FALSE(Exists(tree.Native("dst3")));
 }
 
 TEST(FileOperationsTest, CopyTreeRefusalsAndPlacement) {
@@ -227,11 +369,20 @@ TEST(FileOperationsTest, MovePath) {
   tree.Write("A/sub/f2", "2");
   tree.Write("B/A/f0", "0");
   tree.Write("B/A/f1", "stale");
+  // Links are moved as links, whatever they name.
+  tree.MakeDir("elsewhere");
+  ASSERT_EQ(symlink(tree.Native("elsewhere").c_str(), tree.Native("A/dir_link").c_str()), 0);
+  ASSERT_EQ(symlink("f1", tree.Native("A/sub/file_link").c_str()), 0);
+  ASSERT_EQ(symlink("missing", tree.Native("A/dangling").c_str()), 0);
   EXPECT_TRUE(MovePath(tree.Path("A"), tree.Path("B")));
   EXPECT_EQ(ReadContents(tree.Native("B/A/f0")), "0");
   EXPECT_EQ(ReadContents(tree.Native("B/A/f1")), "1");
   EXPECT_EQ(ReadContents(tree.Native("B/A/sub/f2")), "2");
+  EXPECT_EQ(LinkTarget(tree.Native("B/A/dir_link")), tree.Native("elsewhere"));
+  EXPECT_EQ(LinkTarget(tree.Native("B/A/sub/file_link")), "f1");
+  EXPECT_EQ(LinkTarget(tree.Native("B/A/dangling")), "missing");
   EXPECT_FALSE(Exists(tree.Native("A")));
+  EXPECT_TRUE(Exists(tree.Native("elsewhere")));
 
   // A directory onto a file is refused and both stay.
   tree.Write("D/f", "d");
@@ -263,6 +414,10 @@ TEST(FileOperationsTest, MoveAcrossFileSystems) {
   EXPECT_TRUE(MovePath(disk.Path("file"), memory.Path("file")));
   EXPECT_EQ(ReadContents(memory.Native("file")), "f");
   EXPECT_FALSE(Exists(disk.Native("file")));
+  ASSERT_EQ(symlink("file", disk.Native("link").c_str()), 0);
+  EXPECT_TRUE(MovePath(disk.Path("link"), memory.Path("link")));
+  EXPECT_EQ(LinkTarget(memory.Native("link")), "file");
+  EXPECT_FALSE(Exists(disk.Native("link")));
 
   // Back onto an existing directory on the disk: inside it.
   disk.MakeDir("home");

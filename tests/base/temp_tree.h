@@ -68,6 +68,12 @@ inline bool Exists(const std::string& native) {
   return lstat(native.c_str(), &status) == 0;
 }
 
+// The text of the link `native`, or "" when it is no link.
+inline std::string LinkTarget(const std::string& native) {
+  std::error_code error;
+  return std::filesystem::read_symlink(native, error).string();
+}
+
 inline mode_t ModeOf(const std::string& native) {
   struct stat status;
   return lstat(native.c_str(), &status) == 0 ? (status.st_mode & 07777) : 0;
