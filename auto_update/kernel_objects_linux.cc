@@ -318,7 +318,9 @@ Found JoinOwnFile(int dir_fd,
                   KernelObjectHandlePtr& joined) {
   UniqueFd fd(openat(dir_fd, file_name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (!fd.valid()) {
-    return errno == ENOENT ? Found::kNothing : Found::kFailed;
+    // Out of resources, this could miss a live object and create a second.
+    // Otherwise it is gone, or not a file this code made (mode 0000).
+    return errno == EMFILE || errno == ENFILE || errno == ENOMEM ? Found::kFailed : Found::kNothing;
   }
   struct stat status;
   if (fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != geteuid() ||
