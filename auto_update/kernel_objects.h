@@ -47,12 +47,13 @@
 // - An object is live when a file of its name's hash has a complete state of
 //   that name and someone holds a read lock on byte 0 (F_OFD_GETLK reports
 //   F_RDLCK; that needs only read access). Files without a holder are stale
-//   and block nothing; whoever meets a stale file of its own user while
-//   opening removes it. Other users' stale files, files with an incomplete or
+//   and block nothing. Other users' stale files, files with an incomplete or
 //   foreign state, links, FIFOs and whatever else bears the prefix are
 //   ignored.
 // - Other users' files are only read (pread, F_OFD_GETLK), never mapped or
-//   locked: their owner can truncate them at any time.
+//   locked: their owner can truncate them at any time. A handle maps its own
+//   user's file (MAP_SHARED) for the futex words; only that user (and
+//   root) can change the file's size.
 // - Creating (Create, CreateOwned) holds flock(LOCK_EX) on a read-only
 //   descriptor of /dev/shm itself, trying without waiting every millisecond
 //   for about two seconds, so creations of all users are serialised. Under
@@ -62,18 +63,18 @@
 //   O_NOFOLLOW, mode 0644), allocate the page, write the state, take the
 //   holder read lock (and the owner lock when created owned), then
 //   renameat2(RENAME_NOREPLACE) it to its object name, and unlock the
-//   directory. Every object file is thus complete when it appears. Temporary
-//   files of this user found under the directory lock are left by a creator
-//   that died, and removed.
+//   directory. Every object file is thus complete when it appears. Under the
+//   lock a creation also removes this user's temporary files (left by a
+//   creator that died) and this user's stale object files of every name.
 // - Joining (and opening without creating, which takes no directory lock):
 //   open the file (O_NOFOLLOW) and check that it is a regular file of this
-//   user that others cannot write. Then try to write-lock byte 0. Granted:
-//   nobody holds it; remove it if the name still names this file. Refused:
-//   read-lock byte 0, check that the name still names this file and that
-//   the state is of the name and kind; the handle is open. When the read
-//   lock is refused or the name no longer names the file, its last holder
-//   is removing it: look again after a millisecond, giving up after about
-//   two seconds.
+//   user that others cannot write, and skip it when its state names another
+//   name. Then try to write-lock byte 0. Granted: nobody holds it (stale);
+//   remove it if the name still names this file. Refused: read-lock byte 0,
+//   check that the name still names this file and that the state is of the
+//   name and kind; the handle is open. When the read lock is refused or the
+//   name no longer names the file, its last holder is removing it: look
+//   again after a millisecond, giving up after about two seconds.
 // - Closing: try to turn the read lock into a write lock; when granted, this
 //   was the last holder and it removes the file (if the name still names
 //   it), then closes. Nobody can join a file while its byte 0 is

@@ -310,36 +310,66 @@ enum class Found {
   kJoined,
 };
 
+bool IsOutOfResources(int error) {
+  return error == EMFILE || error == ENFILE || error == ENOMEM;
+}
+
+// One of this user's files, opened for use; invalid when it is gone or not
+// a file this code made (another's, a mode that lets others write, 0000).
+UniqueFd OpenOwnFile(int dir_fd, const std::string& file_name) {
+  UniqueFd fd(openat(dir_fd, file_name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat status;
+  if (fd.valid() && (fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+                     status.st_uid != geteuid() || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0)) {
+    fd.reset();
+    errno = EPERM;
+  }
+  return fd;
+}
+
+// Removes the file when nobody holds it; false when someone does.
+bool RemoveIfStale(int dir_fd, const std::string& file_name, int fd) {
+  // Nobody can join while this lock is held.
+  if (!LockByte(fd, kHolderByte, F_WRLCK)) {
+    return false;
+  }
+  if (NamesFile(dir_fd, file_name, fd)) {
+    unlinkat(dir_fd, file_name.c_str(), 0);
+  }
+  return true;
+}
+
+// A creation, under the directory lock, also clears what this user left
+// behind under other names: temporary files (every living creator holds the
+// lock, so only one that died leaves any) and object files nobody holds.
+void RemoveOwnLeftover(int dir_fd, const std::string& file_name) {
+  if (file_name.starts_with(kKernelObjectTemporaryFilePrefix)) {
+    unlinkat(dir_fd, file_name.c_str(), 0);
+    return;
+  }
+  const UniqueFd fd = OpenOwnFile(dir_fd, file_name);
+  if (fd.valid() && IsKernelObjectFileName(file_name)) {
+    RemoveIfStale(dir_fd, file_name, fd.get());
+  }
+}
+
 // Joins the object of one of this user's files when it is live and of the
 // request's name and kind; removes the file when nobody holds it.
 Found JoinOwnFile(int dir_fd,
                   const std::string& file_name,
                   const OpenRequest& request,
                   KernelObjectHandlePtr& joined) {
-  UniqueFd fd(openat(dir_fd, file_name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  UniqueFd fd = OpenOwnFile(dir_fd, file_name);
   if (!fd.valid()) {
     // Out of resources, this could miss a live object and create a second.
-    // Otherwise it is gone, or not a file this code made (mode 0000).
-    return errno == EMFILE || errno == ENFILE || errno == ENOMEM ? Found::kFailed : Found::kNothing;
-  }
-  struct stat status;
-  if (fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != geteuid() ||
-      (status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-    return Found::kNothing;  // not a file this code made
+    return IsOutOfResources(errno) ? Found::kFailed : Found::kNothing;
   }
   // The state's name and kind never change after the file got its name.
   const std::optional<SharedState> state = ReadState(fd.get());
   if (state && StoredName(*state) != request.name) {
     return Found::kNothing;  // another name with the same hash
   }
-  if (LockByte(fd.get(), kHolderByte, F_WRLCK)) {
-    // Nobody holds it, and nobody can join while this lock is held.
-    if (NamesFile(dir_fd, file_name, fd.get())) {
-      unlinkat(dir_fd, file_name.c_str(), 0);
-    }
-    return Found::kNothing;
-  }
-  if (!state) {
+  if (RemoveIfStale(dir_fd, file_name, fd.get()) || !state) {
     return Found::kNothing;
   }
   if (state->kind != KindValue(request.kind)) {
@@ -356,9 +386,7 @@ Found JoinOwnFile(int dir_fd,
   return joined != nullptr ? Found::kJoined : Found::kFailed;
 }
 
-// One look at every file of the request's name. Under the directory lock it
-// also removes this user's temporary files: only a creator that died leaves
-// one, since every living creator holds the lock.
+// One look at every file of the request's name.
 Found FindObject(int dir_fd,
                  const OpenRequest& request,
                  bool directory_locked,
@@ -372,11 +400,10 @@ Found FindObject(int dir_fd,
       continue;
     }
     const bool own = status.st_uid == geteuid();
-    if (own && directory_locked && file_name.starts_with(kKernelObjectTemporaryFilePrefix)) {
-      unlinkat(dir_fd, file_name.c_str(), 0);
-      continue;
-    }
     if (!file_name.starts_with(start) || !IsKernelObjectFileName(file_name)) {
+      if (own && directory_locked) {
+        RemoveOwnLeftover(dir_fd, file_name);
+      }
       continue;
     }
     if (!own) {

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "auto_update/kernel_object_file_name.h"
 #include "auto_update/kernel_objects.h"
 #include "base/string_util.h"
 #include "tests/support/child_process.h"
@@ -104,6 +105,17 @@ std::set<std::string> FilesOf(uid_t user) {
     }
   }
   return files;
+}
+
+bool HasShmFileStartingWith(std::string_view start) {
+  std::error_code error;
+  for (std::filesystem::directory_iterator it("/dev/shm", error), end; !error && it != end;
+       it.increment(error)) {
+    if (it->path().filename().string().starts_with(start)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // The one file in `after` that is not in `before`; empty when there is not
@@ -329,11 +341,20 @@ TEST(KernelObjectsTest, AnOwnerKilledWhileOwningAbandonsTheMutex) {
   EXPECT_FALSE(KernelObjectExists(name));
 
   // Killed while it was the only holder: the next creator starts afresh.
+  // Any creation of this user clears the stale file, and the temporary file
+  // of a creator that died half-way.
   Tool lone_owner({"hold-mutex", name_utf8});
   ASSERT_EQ(lone_owner.ReadLine(), "acquired");
   ASSERT_EQ(lone_owner.ReadLine(), "ready");
   lone_owner.Kill();
   lone_owner.Wait();
+  const std::string stale_start = KernelObjectFileNameStart(name);
+  const std::string temporary = KernelObjectTemporaryFileName(getpid());
+  EXPECT_TRUE(HasShmFileStartingWith(stale_start));
+  close(open(("/dev/shm/" + temporary).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+  EXPECT_TRUE(NamedEvent::Create(UniqueName(u"clearing")).IsValid());
+  EXPECT_FALSE(HasShmFileStartingWith(stale_start));
+  EXPECT_FALSE(HasShmFileStartingWith(temporary));
   NamedMutex next = NamedMutex::Create(name);
   EXPECT_FALSE(next.already_existed());
   EXPECT_EQ(next.TryAcquire(), MutexAcquireResult::kAcquired);
@@ -494,7 +515,11 @@ TEST_F(KernelObjectAttackTest, AnotherUserCannotDamageRemoveOrReplaceHeldObjects
   // The other user's own directory, open to all, where a shared object
   // directory would go: its owner could remove whatever lands in it.
   constexpr char kSquattedDirectory[] = "/dev/shm/rivazeriduv_kernel_objects";
-  ASSERT_EQ(RunScript(std::string("mkdir -m 1777 ") + kSquattedDirectory, kOtherUser).code, 0);
+  ASSERT_EQ(RunScript(std::string("rm -rf ") + kSquattedDirectory + " && mkdir -m 1777 " +
+                          kSquattedDirectory,
+                      kOtherUser)
+                .code,
+            0);
 
   const std::u16string mutex_name = UniqueName(u"attacked_mutex");
   const std::u16string event_name = UniqueName(u"attacked_event");
