@@ -1,27 +1,36 @@
 #ifndef AUTO_UPDATE_KERNEL_OBJECT_FILE_NAME_H_
 #define AUTO_UPDATE_KERNEL_OBJECT_FILE_NAME_H_
 
-#include <cstddef>
+// The names of the files that hold named kernel objects where objects are
+// files (see kernel_objects.h). Hex digits are lower case.
+
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace updater {
 
-// Longest file name that a kernel object name maps to (NAME_MAX).
-inline constexpr size_t kMaxKernelObjectFileNameLength = 255;
+inline constexpr std::string_view kKernelObjectFilePrefix = "rivazeriduv_kernel_object.";
+// A file being prepared; never the name of an object.
+inline constexpr std::string_view kKernelObjectTemporaryFilePrefix =
+    "rivazeriduv_kernel_object.tmp.";
 
-// The file name under which a named kernel object lives where objects are
-// files. Different names give different file names:
-// - characters are kept as UTF-8, except "/", "%", the control characters and
-//   a leading "." (which could make "." or ".."), which become "%" and two
-//   upper-case hex digits of the byte;
-// - an unpaired surrogate becomes "%u" and four hex digits;
-// - a result longer than 255 bytes keeps its start, cut on a character
-//   boundary, followed by "%h" and the 16 hex digits of a 64-bit hash of the
-//   whole escaped name. Such names can collide in principle; whoever uses the
-//   file must compare the full name it stores.
-// An empty name gives an empty file name.
-std::string KernelObjectFileName(std::u16string_view name);
+// The 64-bit FNV-1a hash of the name's UTF-16 code units, each as two bytes,
+// low byte first.
+uint64_t KernelObjectNameHash(std::u16string_view name);
+
+// kKernelObjectFilePrefix, 16 hex digits of the name's hash and a dot: how
+// every file of objects of this name starts.
+std::string KernelObjectFileNameStart(std::u16string_view name);
+
+// The start followed by 16 hex digits of `unique`.
+std::string KernelObjectFileName(std::u16string_view name, uint64_t unique);
+
+// kKernelObjectTemporaryFilePrefix followed by 16 hex digits of `unique`.
+std::string KernelObjectTemporaryFileName(uint64_t unique);
+
+// Whether a file name has the form of KernelObjectFileName, for some name.
+bool IsKernelObjectFileName(std::string_view file_name);
 
 }  // namespace updater
 

@@ -8,7 +8,13 @@
 // - A name is any non-empty UTF-16 text of at most kMaxKernelObjectNameLength
 //   units, used exactly (case-sensitive). Events and mutexes share one set of
 //   names: opening or creating a name that is held as the other kind fails.
-// - Every process of every user sees the same object for the same name.
+// - Names are machine-wide: every process of every user sees the same object
+//   for the same name (KernelObjectExists, ListKernelObjects).
+// - An object belongs to the user (effective user id) that created it, as
+//   with a named object's default security on Windows: only that user can
+//   open it. Opening or creating a name that exists under another user fails
+//   with errno EACCES, for root too. So another user's object blocks a name
+//   while its holders run, and nobody else can change it.
 // - An object exists while at least one handle to it is open anywhere. When
 //   the last holder closes it, exits or is killed, the object is gone; a new
 //   creation starts afresh (an event not signalled, a mutex free).
@@ -20,34 +26,60 @@
 //   says so once.
 //
 // Linux protocol (an interface of its own: keep it stable for the browser).
-// - Directory /dev/shm/rivazeriduv_kernel_objects, mode 1777, created on the
-//   first creation. One regular file per name, called KernelObjectFileName(
-//   name), mode 0666, of one page: magic "RZKO", layout version, kind, the
-//   event's signalled word, the mutex's owned word and the full name (see
-//   kernel_objects_linux.cc for the offsets).
-// - Locks are open-file-description locks (F_OFD_SETLK), so they belong to a
+// - Files live directly in /dev/shm, used only when it is a directory owned
+//   by root with the sticky bit, so that nobody but a file's owner (and root)
+//   can remove or rename it. There is no directory of our own to squat.
+// - An object is a regular file of one page, mode 0644 (its creator writes,
+//   others can only read), called "rivazeriduv_kernel_object.", 16 hex digits
+//   of the name's hash, ".", 16 random hex digits (getrandom), hex in lower
+//   case (auto_update/kernel_object_file_name.h). The hash is the 64-bit
+//   FNV-1a of the name's UTF-16 code units, low byte first. The random part
+//   makes file names unguessable, so nobody can take one in advance.
+// - The page holds the state: magic "RZKO", layout version 2, kind (1 event,
+//   2 mutex), the event's signalled word, the mutex's owned word, the name's
+//   length and the full name (see kernel_objects_linux.cc for the offsets).
+//   Everything but the two words is fixed once the file has its name. The
+//   name is always compared: a hash says only where to look.
+// - Locks are open-file-description locks (F_OFD_*), so they belong to a
 //   handle and vanish when the holder dies. Byte 0 is the holder lock: every
 //   open handle keeps a read lock on it. Byte 1 is the owner lock: the owner
 //   of a mutex keeps a write lock on it.
-// - The name exists exactly when its file exists and someone holds a read
-//   lock on byte 0. A file whose byte 0 a process can write-lock has no
-//   holder and is stale.
-// - Opening or creating: open the file (O_NOFOLLOW; if missing, create it
-//   with O_EXCL), then try to write-lock byte 0.
-//   * Granted: nobody holds it. Check that the path still names this file
-//     (else start over). To create, write the header while holding the write
-//     lock, take the owner lock too when created owned, and atomically turn
-//     the write lock into a read lock. To only open, remove the stale file
-//     (when permitted) and report that the object does not exist.
-//   * Refused: read-lock byte 0. Granted: check that the path still names
-//     this file and that the header is complete and of the wanted kind and
-//     name; the handle is open. Refused: someone is initialising or removing
-//     it; start over after a millisecond, giving up after about two seconds.
+// - An object is live when a file of its name's hash has a complete state of
+//   that name and someone holds a read lock on byte 0 (F_OFD_GETLK reports
+//   F_RDLCK; that needs only read access). Files without a holder are stale
+//   and block nothing. Other users' stale files, files with an incomplete or
+//   foreign state, links, FIFOs and whatever else bears the prefix are
+//   ignored.
+// - Other users' files are only read (pread, F_OFD_GETLK), never mapped or
+//   locked: their owner can truncate them at any time. A handle maps its own
+//   user's file (MAP_SHARED) for the futex words; only that user (and
+//   root) can change the file's size.
+// - Creating (Create, CreateOwned) holds flock(LOCK_EX) on a read-only
+//   descriptor of /dev/shm itself, trying without waiting every millisecond
+//   for about two seconds, so creations of all users are serialised. Under
+//   it: look for a live object of the name. This user's: join it (already
+//   existed). Another user's: fail with EACCES. None: create
+//   "rivazeriduv_kernel_object.tmp." + 16 random hex digits (O_EXCL,
+//   O_NOFOLLOW, mode 0644), allocate the page, write the state, take the
+//   holder read lock (and the owner lock when created owned), then
+//   renameat2(RENAME_NOREPLACE) it to its object name, and unlock the
+//   directory. Every object file is thus complete when it appears. Under the
+//   lock a creation also removes this user's temporary files (left by a
+//   creator that died) and this user's stale object files of every name.
+// - Joining (and opening without creating, which takes no directory lock):
+//   open the file (O_NOFOLLOW) and check that it is a regular file of this
+//   user that others cannot write, and skip it when its state names another
+//   name. Then try to write-lock byte 0. Granted: nobody holds it (stale);
+//   remove it if the name still names this file. Refused: read-lock byte 0,
+//   check that the name still names this file and that the state is of the
+//   name and kind; the handle is open. When the read lock is refused or the
+//   name no longer names the file, its last holder is removing it: look
+//   again after a millisecond, giving up after about two seconds.
 // - Closing: try to turn the read lock into a write lock; when granted, this
-//   was the last holder and it removes the file, then closes.
-// - Because the header is only ever written under the write lock and
-//   removal only happens under it, no holder can see a half-written header
-//   or lose its file to another process's clean-up.
+//   was the last holder and it removes the file (if the name still names
+//   it), then closes. Nobody can join a file while its byte 0 is
+//   write-locked, and a joiner that gets its read lock later finds the name
+//   gone, so no holder loses its object to another process's clean-up.
 // - Event state: the 32-bit word is 1 when signalled. Set stores 1 and wakes
 //   every futex waiter on the word; reset stores 0. Waits use the
 //   process-shared futex of every event (futex_waitv), or poll every 10 ms
@@ -55,8 +87,6 @@
 // - Mutex: acquire write-locks byte 1 without waiting (refused: busy), then
 //   swaps the owned word to 1; when it was 1 already, the previous owner
 //   vanished without releasing: abandoned. Release stores 0 and unlocks.
-// - Anyone on the machine may set, reset or hold any object, as with
-//   machine-wide names elsewhere.
 // - Every descriptor is close-on-exec, so started programs hold nothing. A
 //   child forked without exec shares its parent's handles and their locks.
 
@@ -90,9 +120,10 @@ class NamedEvent {
   NamedEvent& operator=(NamedEvent&& other) noexcept;
 
   // Creates the event, not signalled, or opens it with its state unchanged
-  // when it exists. Invalid on failure.
+  // when it exists. Invalid on failure (errno EACCES: another user's).
   static NamedEvent Create(std::u16string_view name);
-  // Opens the event only when it exists; invalid otherwise.
+  // Opens the event only when it exists; invalid otherwise (errno EACCES:
+  // it exists, but as another user's).
   static NamedEvent Open(std::u16string_view name);
 
   bool IsValid() const { return handle_ != nullptr; }
@@ -142,10 +173,11 @@ class NamedMutex {
   NamedMutex(NamedMutex&& other) noexcept;
   NamedMutex& operator=(NamedMutex&& other) noexcept;
 
-  // Creates the mutex, or opens it when it exists; not owned.
+  // Creates the mutex, or opens it when it exists; not owned. Invalid on
+  // failure (errno EACCES: another user's).
   static NamedMutex Create(std::u16string_view name);
   // Creates the mutex owned through the new handle; a mutex that already
-  // existed is opened and not owned.
+  // existed is opened and not owned. Fails as Create does.
   static NamedMutex CreateOwned(std::u16string_view name);
 
   bool IsValid() const { return handle_ != nullptr; }
@@ -167,7 +199,7 @@ class NamedMutex {
   int owned_count_ = 0;
 };
 
-// Whether an event or a mutex of this name exists now.
+// Whether an event or a mutex of this name exists now, whoever created it.
 bool KernelObjectExists(std::u16string_view name);
 
 struct KernelObjectInfo {
@@ -176,7 +208,7 @@ struct KernelObjectInfo {
   bool signaled_or_owned;  // an event's state, or whether a mutex is owned
 };
 
-// Every object that exists now, in no particular order.
+// Every object that exists now, of every user, in no particular order.
 std::vector<KernelObjectInfo> ListKernelObjects();
 
 }  // namespace updater

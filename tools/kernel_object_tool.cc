@@ -7,11 +7,13 @@
 //   kernel_object_tool set NAME | reset NAME
 //   kernel_object_tool wait TIMEOUT_MS NAME...   print the index that ended it
 //   kernel_object_tool exists NAME
-//   kernel_object_tool list
+//   kernel_object_tool list                every user's objects
 //
 // Holding commands print "ready" once the object is held and keep it until
-// standard input ends or the process is killed. Exit codes: 0 done, 1 no
-// such object or a failure, 2 bad usage, 3 mutex busy, 4 wait timed out.
+// standard input ends or the process is killed. Only the user that created
+// an object can hold, set, reset or wait for it; everyone sees it. Exit
+// codes: 0 done, 1 no such object (or another user's) or a failure, 2 bad
+// usage, 3 mutex busy, 4 wait timed out.
 #include <charconv>
 #include <cstdint>
 #include <iostream>

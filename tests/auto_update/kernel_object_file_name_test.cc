@@ -2,61 +2,45 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 
 namespace updater {
 namespace {
 
-TEST(KernelObjectFileNameTest, EscapesOnlyWhatAFileNameCannotHold) {
-  EXPECT_EQ(KernelObjectFileName(u"Global\\rivazeriduv_updater_singleton"),
-            "Global\\rivazeriduv_updater_singleton");
-  EXPECT_EQ(KernelObjectFileName(u"Global\\c:!apps!brelix.exe_under_upgrade"),
-            "Global\\c:!apps!brelix.exe_under_upgrade");
-  EXPECT_EQ(KernelObjectFileName(u"a/b%c"), "a%2Fb%25c");
-  EXPECT_EQ(KernelObjectFileName(u"."), "%2E");
-  EXPECT_EQ(KernelObjectFileName(u".."), "%2E.");
-  EXPECT_EQ(KernelObjectFileName(u"x.y"), "x.y");
-  EXPECT_EQ(KernelObjectFileName(std::u16string(u"a\0b\n\x7F", 5)), "a%00b%0A%7F");
-  EXPECT_EQ(KernelObjectFileName(u"Global\\d:!程序!é"), "Global\\d:!程序!é");
-  EXPECT_EQ(KernelObjectFileName(u"\U0001F600"), "\xF0\x9F\x98\x80");
-  EXPECT_EQ(KernelObjectFileName(u"a\xD800z\xDC01"), "a%uD800z%uDC01");
-  EXPECT_EQ(KernelObjectFileName(u""), "");
+// The browser finds the updater's objects by these names: the values are
+// fixed, not derived from the code.
+TEST(KernelObjectFileNameTest, NamesFollowTheFixedHashAndForm) {
+  EXPECT_EQ(KernelObjectFileNameStart(u"Global\\rivazeriduv_updater_singleton"),
+            "rivazeriduv_kernel_object.6dd77ecaa6ae2c91.");
+  EXPECT_EQ(KernelObjectNameHash(u""), 0xCBF29CE484222325ULL);
+  // Code units low byte first, unpaired surrogates and all.
+  EXPECT_EQ(KernelObjectNameHash(u"a"), 0x089BE207B544F1E4ULL);
+  EXPECT_EQ(KernelObjectNameHash(u"\x6100"), 0x08326707B4EB37DAULL);
+  EXPECT_EQ(KernelObjectNameHash(u"程"), 0x08514407B505ACF0ULL);
+  EXPECT_EQ(KernelObjectNameHash(u"a\xD800"), 0xAC8093820E5063DCULL);
+
+  const std::string file_name = KernelObjectFileName(u"a", 0xFEDCBA9876543210ULL);
+  EXPECT_EQ(file_name, "rivazeriduv_kernel_object.089be207b544f1e4.fedcba9876543210");
+  EXPECT_EQ(KernelObjectFileName(u"a", 1),
+            "rivazeriduv_kernel_object.089be207b544f1e4.0000000000000001");
+  EXPECT_TRUE(IsKernelObjectFileName(file_name));
+  EXPECT_EQ(KernelObjectTemporaryFileName(0xAB), "rivazeriduv_kernel_object.tmp.00000000000000ab");
 }
 
-TEST(KernelObjectFileNameTest, DifferentNamesGiveDifferentFileNames) {
-  // Each pair could meet under a careless escaping.
-  const std::u16string names[] = {u"%2F", u"/",  u"%",      u"%25",   u".",
-                                  u"%2E", u"a.", u"\xD800", u"%uD800"};
-  std::set<std::string> file_names;
-  for (const std::u16string& name : names) {
-    file_names.insert(KernelObjectFileName(name));
+TEST(KernelObjectFileNameTest, OnlyObjectFileNamesAreRecognised) {
+  const std::string valid = "rivazeriduv_kernel_object.089be207b544f1e4.fedcba9876543210";
+  for (const std::string& other : {
+           valid + "0",
+           valid.substr(0, valid.size() - 1),
+           std::string("rivazeriduv_kernel_object.089BE207B544F1E4.fedcba9876543210"),
+           std::string("rivazeriduv_kernel_object.089be207b544f1e4-fedcba9876543210"),
+           std::string("rivazeriduv_kernel_object.089be207b544f1e4.fedcba987654321g"),
+           std::string("rivazeriduv_kernel_objects.89be207b544f1e4.fedcba9876543210"),
+           KernelObjectTemporaryFileName(0x1234),
+           std::string("rivazeriduv_kernel_objects"),
+       }) {
+    EXPECT_FALSE(IsKernelObjectFileName(other)) << other;
   }
-  EXPECT_EQ(file_names.size(), std::size(names));
-}
-
-TEST(KernelObjectFileNameTest, LongNamesFitAndStayApart) {
-  std::set<std::string> file_names;
-  for (const char16_t* filler : {u"a", u"程", u"/", u"\xD800"}) {
-    for (size_t length = 200; length <= 1024; length += 41) {
-      std::u16string name;
-      for (size_t i = 0; i < length; ++i) {
-        name += filler;
-      }
-      for (const char16_t last : {u'x', u'y'}) {
-        const std::string file_name = KernelObjectFileName(name + last);
-        EXPECT_LE(file_name.size(), kMaxKernelObjectFileNameLength);
-        EXPECT_TRUE(file_names.insert(file_name).second) << file_name;
-      }
-    }
-  }
-  // A cut never splits a character or an escape.
-  const std::string cut = KernelObjectFileName(std::u16string(300, u'程'));
-  EXPECT_EQ(cut.find("%h"), cut.size() - 18);
-  EXPECT_EQ(cut.substr(0, 3), "程");
-  EXPECT_EQ((cut.size() - 18) % 3, 0u);
-  const std::string escaped = KernelObjectFileName(u"x" + std::u16string(300, u'/'));
-  EXPECT_EQ((escaped.find("%h") - 1) % 3, 0u);
 }
 
 }  // namespace
