@@ -33,6 +33,7 @@ namespace updater {
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::ChildOptions;
 using test_support::ChildProcess;
 using test_support::Describe;
 using test_support::ExitStatus;
@@ -326,6 +327,21 @@ TEST_F(IsolatedStartupTest, SingletonAbandonedByAKilledHolderTurnsAwayOneStart) 
   status = scratch_.Run({});
   EXPECT_EQ(status.code, kExitNothingToInstall) << Describe(status);
   EXPECT_THAT(ObjectNames(), IsEmpty());
+
+  // Another user's holder turns a start away while it runs, and nothing of
+  // it is left to do so once it was killed.
+  ChildOptions as_other_user = scratch_.RunOptions();
+  as_other_user.user = 65534;
+  ChildProcess other_user(kKernelObjectTool, {"hold-mutex", UTF16ToUTF8(kSingletonMutexName)},
+                          as_other_user);
+  ASSERT_EQ(other_user.ReadLine(), "acquired");
+  ASSERT_EQ(other_user.ReadLine(), "ready");
+  status = scratch_.Run({});
+  EXPECT_EQ(status.code, kExitAlreadyRunning) << Describe(status);
+  other_user.Kill();
+  other_user.Wait();
+  status = scratch_.Run({});
+  EXPECT_EQ(status.code, kExitNothingToInstall) << Describe(status);
 }
 
 TEST_F(StartupTest, LegacyExecutablesGoOnlyAboveTheLastOldVersion) {
