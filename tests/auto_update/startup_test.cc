@@ -478,6 +478,24 @@ TEST_F(IsolatedStartupTest, OnlySimplifiedChineseTriesTheMirrorFirst) {
   EXPECT_EQ(mirror.checks(), 0);
 }
 
+#if defined(__has_feature)
+constexpr bool kSanitizerReadsProc = __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitizerReadsProc = false;
+#endif
+
+// The sanitizer build's leak check needs a thread of its own at exit.
+ChildOptions WithoutLeakCheck(ChildOptions options) {
+  bool found = false;
+  for (std::string& variable : *options.environment) {
+    if (!variable.starts_with("ASAN_OPTIONS=")) continue;
+    variable += ":detect_leaks=0";
+    found = true;
+  }
+  if (!found) options.environment->push_back("ASAN_OPTIONS=detect_leaks=0");
+  return options;
+}
+
 TEST_F(IsolatedStartupTest, InteractiveStartWithoutADisplayNeverContactsAServer) {
   LoopbackListener mirror(MirrorSite().port);
   const ExitStatus status =
@@ -490,6 +508,7 @@ TEST_F(IsolatedStartupTest, InteractiveStartWithoutADisplayNeverContactsAServer)
 
   // The switches come from the arguments themselves, also where /proc is
   // hidden: the run still knows it must ask first.
+  if (kSanitizerReadsProc) GTEST_SKIP() << "the sanitizer runtime reads its options from /proc";
   ASSERT_EQ(mount("none", "/proc", "tmpfs", 0, nullptr), 0);
   const ExitStatus without_proc =
       scratch_.Run({"--kr-check-update", "--current=1.0", "--pepper-version=1.0"});
@@ -507,7 +526,7 @@ TEST_F(IsolatedStartupTest, AWorkerThatCannotBeStartedEndsTheRunWithFour) {
       "/usr/bin/prlimit",
       {"--nproc=0", "/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
        scratch_.updater_path().string(), "--current=1.0"},
-      scratch_.RunOptions());
+      WithoutLeakCheck(scratch_.RunOptions()));
   const ExitStatus status = updater.Wait();
   EXPECT_TRUE(status.exited) << Describe(status);
   EXPECT_EQ(status.code, 4);
