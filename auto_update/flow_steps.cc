@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "auto_update/installer_signature.h"
+#include "authenticode/installer_signature.h"
 #include "auto_update/kernel_object_names.h"
 #include "auto_update/update_service.h"
 #include "auto_update/updater_state.h"

@@ -4,13 +4,13 @@
 #include <optional>
 #include <string>
 
-#include "auto_update/kernel_objects.h"
 #include "auto_update/notification.h"
 #include "auto_update/update_result.h"
 #include "auto_update/update_service.h"
 #include "base/fs_path.h"
 #include "base/version.h"
 #include "http/http_client.h"
+#include "kernel_objects/kernel_objects.h"
 
 namespace updater {
 

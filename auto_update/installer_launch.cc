@@ -4,7 +4,6 @@
 #include <string>
 
 #include "auto_update/kernel_object_names.h"
-#include "auto_update/kernel_objects.h"
 #include "auto_update/updater_state.h"
 #include "base/command_line.h"
 #include "base/directory_walker.h"
@@ -13,6 +12,7 @@
 #include "base/path_operations.h"
 #include "base/process_launch.h"
 #include "base/string_util.h"
+#include "kernel_objects/kernel_objects.h"
 
 namespace updater {
 namespace {

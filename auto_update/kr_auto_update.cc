@@ -6,7 +6,6 @@
 #include <thread>
 
 #include "auto_update/kernel_object_names.h"
-#include "auto_update/kernel_objects.h"
 #include "auto_update/language.h"
 #include "auto_update/update_result.h"
 #include "auto_update/update_worker.h"
@@ -17,6 +16,7 @@
 #include "base/known_paths.h"
 #include "base/path_operations.h"
 #include "base/string_util.h"
+#include "kernel_objects/kernel_objects.h"
 
 namespace updater {
 namespace {

@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "auto_update/kernel_objects.h"
 #include "auto_update/notification.h"
 #include "base/fs_path.h"
 #include "base/version.h"
+#include "kernel_objects/kernel_objects.h"
 
 namespace updater {
 

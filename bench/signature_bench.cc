@@ -17,9 +17,9 @@
 #include <string_view>
 #include <vector>
 
-#include "auto_update/installer_signature.h"
+#include "authenticode/installer_signature.h"
 #include "base/string_util.h"
-#include "tests/auto_update/test_pe_image.h"
+#include "tests/authenticode/test_pe_image.h"
 
 namespace updater {
 namespace {

@@ -11,10 +11,10 @@
 #include <span>
 #include <vector>
 
-#include "auto_update/certificate_table.h"
-#include "auto_update/pe_image_layout.h"
-#include "auto_update/signed_data_check.h"
-#include "auto_update/spc_indirect_data.h"
+#include "authenticode/certificate_table.h"
+#include "authenticode/pe_image_layout.h"
+#include "authenticode/signed_data_check.h"
+#include "authenticode/spc_indirect_data.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 #include <string_view>
 #include <vector>
 
-#include "auto_update/kernel_objects.h"
 #include "base/string_util.h"
+#include "kernel_objects/kernel_objects.h"
 
 namespace {
 

@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "auto_update/kernel_object_names.h"
-#include "auto_update/kernel_objects.h"
 #include "base/at_exit.h"
 #include "base/build_config.h"
 #include "base/string_util.h"
+#include "kernel_objects/kernel_objects.h"
 #include "tests/support/child_process.h"
 #include "tests/support/machine_isolation.h"
 #include "tests/support/scratch_installation.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/auto_update/test_pe_image.h"
+#include "tests/authenticode/test_pe_image.h"
 
 namespace {
 

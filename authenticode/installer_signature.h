@@ -1,0 +1,26 @@
+#ifndef AUTHENTICODE_INSTALLER_SIGNATURE_H_
+#define AUTHENTICODE_INSTALLER_SIGNATURE_H_
+
+#include "authenticode/signature_status.h"
+#include "authenticode/trust_anchors.h"
+#include "base/fs_path.h"
+
+namespace updater {
+
+// Whether the downloaded installer at `path` may be run: it carries a valid
+// Authenticode signature that chains to the trust anchors fixed when the
+// updater was built (the machine's CA bundle when none were given). A
+// certificate outside its validity period is tolerated; everything else that
+// is wrong, including a missing file, gives false.
+bool VerifyInstallerSignature(const FsPath& path);
+
+// The same against explicit trust anchors.
+bool VerifyInstallerSignature(const FsPath& path, const TrustAnchors& anchors);
+
+// The verdict with its reason. Reads the file once; holds at most its headers,
+// its certificate table and one read buffer in memory.
+SignatureStatus CheckInstallerSignature(const FsPath& path, const TrustAnchors& anchors);
+
+}  // namespace updater
+
+#endif  // AUTHENTICODE_INSTALLER_SIGNATURE_H_

@@ -1,0 +1,14 @@
+#include "authenticode/installer_signature.h"
+#include "base/build_config.h"
+
+namespace updater {
+
+bool VerifyInstallerSignature(const FsPath& path) {
+  // Loaded per call: the check keeps no state between calls, and it is rare.
+  const std::string_view embedded = EmbeddedTrustedRootsPem();
+  const TrustAnchors anchors =
+      embedded.empty() ? TrustAnchors::FromMachineBundle() : TrustAnchors::FromPem(embedded);
+  return VerifyInstallerSignature(path, anchors);
+}
+
+}  // namespace updater

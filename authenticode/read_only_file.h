@@ -1,0 +1,37 @@
+#ifndef AUTHENTICODE_READ_ONLY_FILE_H_
+#define AUTHENTICODE_READ_ONLY_FILE_H_
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "base/fs_path.h"
+
+namespace updater {
+
+// A regular file opened for reading at any offset.
+class ReadOnlyFile {
+ public:
+  // Nothing when the path does not name a regular file that can be read.
+  // Never blocks on a FIFO or device.
+  static std::optional<ReadOnlyFile> Open(const FsPath& path);
+
+  ReadOnlyFile(ReadOnlyFile&& other) noexcept;
+  ReadOnlyFile& operator=(ReadOnlyFile&& other) noexcept;
+  ~ReadOnlyFile();
+
+  // The size when the file was opened.
+  uint64_t size() const { return size_; }
+  // Fills `out` from `offset`; false on a read error or when the file ends first.
+  bool ReadAt(uint64_t offset, std::span<uint8_t> out) const;
+
+ private:
+  ReadOnlyFile(int descriptor, uint64_t size) : descriptor_(descriptor), size_(size) {}
+
+  int descriptor_ = -1;
+  uint64_t size_ = 0;
+};
+
+}  // namespace updater
+
+#endif  // AUTHENTICODE_READ_ONLY_FILE_H_

@@ -1,0 +1,670 @@
+// Named kernel objects as lock-guarded files in /dev/shm; the protocol is
+// described in kernel_objects.h.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/futex.h>
+#include <stdio.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "kernel_objects/kernel_object_file_name.h"
+#include "kernel_objects/kernel_objects_platform.h"
+
+namespace updater {
+namespace {
+
+constexpr char kDirectory[] = "/dev/shm";
+// Others may read an object (to see that it exists), never change it.
+constexpr mode_t kFileMode = 0644;
+
+constexpr uint32_t kMagic = 0x4F4B5A52;  // "RZKO" in memory order.
+constexpr uint32_t kLayoutVersion = 2;
+constexpr uint32_t kEventKindValue = 1;
+constexpr uint32_t kMutexKindValue = 2;
+
+constexpr off_t kHolderByte = 0;
+constexpr off_t kOwnerByte = 1;
+
+// Creations hold the directory lock, and last holders the holder byte, for
+// microseconds; past about two seconds something is wrong (or someone else
+// keeps the directory locked).
+constexpr int kMaxAttempts = 2000;
+constexpr timespec kRetryDelay = {0, 1'000'000};
+constexpr long kPollIntervalNs = 10'000'000;
+constexpr long kNanosecondsPerSecond = 1'000'000'000;
+
+// The one page of every object file. Offsets are part of the protocol.
+struct SharedState {
+  uint32_t magic;
+  uint32_t layout_version;
+  uint32_t kind;
+  uint32_t signaled;  // futex word of an event
+  uint32_t owned;     // a mutex's owner has not released it
+  uint32_t name_length;
+  char16_t name[kMaxKernelObjectNameLength];
+};
+constexpr size_t kFileSize = 4096;
+static_assert(sizeof(SharedState) <= kFileSize);
+static_assert(kMaxWaitEvents <= FUTEX_WAITV_MAX);
+static_assert(offsetof(SharedState, signaled) == 12 && offsetof(SharedState, owned) == 16 &&
+              offsetof(SharedState, name) == 24);
+
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd = -1) : fd_(fd) {}
+  ~UniqueFd() { reset(); }
+  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    reset(std::exchange(other.fd_, -1));
+    return *this;
+  }
+
+  bool valid() const { return fd_ >= 0; }
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+  void reset(int fd = -1) {
+    if (fd_ >= 0) {
+      close(fd_);
+    }
+    fd_ = fd;
+  }
+
+ private:
+  int fd_;
+};
+
+uint32_t KindValue(KernelObjectKind kind) {
+  return kind == KernelObjectKind::kEvent ? kEventKindValue : kMutexKindValue;
+}
+
+bool LockByte(int fd, off_t byte, short type) {
+  struct flock lock = {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = byte;
+  lock.l_len = 1;
+  return fcntl(fd, F_OFD_SETLK, &lock) == 0;
+}
+
+bool IsLockConflict(int error) {
+  return error == EAGAIN || error == EACCES;
+}
+
+// The kind of lock that other open file descriptions hold on the byte
+// (F_RDLCK, F_WRLCK or F_UNLCK). Needs no write access.
+short LockHeldByOthers(int fd, off_t byte) {
+  struct flock lock = {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = byte;
+  lock.l_len = 1;
+  return fcntl(fd, F_OFD_GETLK, &lock) == 0 ? lock.l_type : F_UNLCK;
+}
+
+// /dev/shm, provided that its sticky bit and its owner, root, let nobody but
+// a file's owner remove or rename it.
+UniqueFd OpenDirectory() {
+  UniqueFd dir_fd(open(kDirectory, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  struct stat status;
+  if (!dir_fd.valid() || fstat(dir_fd.get(), &status) != 0) {
+    return UniqueFd();
+  }
+  if (status.st_uid != 0 || (status.st_mode & S_ISVTX) == 0) {
+    errno = EPERM;
+    return UniqueFd();
+  }
+  return dir_fd;
+}
+
+// A descriptor of the directory with an open file description of its own,
+// so that it neither shares the directory lock nor a reading position.
+UniqueFd ReopenDirectory(int dir_fd) {
+  return UniqueFd(openat(dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+// Serialises creations machine-wide, so that no name gets two live files.
+// The lock goes with the last descriptor of dir_fd's open file description.
+bool LockDirectory(int dir_fd) {
+  for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+    if (flock(dir_fd, LOCK_EX | LOCK_NB) == 0) {
+      return true;
+    }
+    if (errno != EWOULDBLOCK) {
+      return false;
+    }
+    nanosleep(&kRetryDelay, nullptr);
+  }
+  errno = EBUSY;
+  return false;
+}
+
+std::vector<std::string> EntriesStartingWith(int dir_fd, std::string_view start) {
+  std::vector<std::string> names;
+  UniqueFd listing_fd = ReopenDirectory(dir_fd);
+  DIR* listing = listing_fd.valid() ? fdopendir(listing_fd.get()) : nullptr;
+  if (listing == nullptr) {
+    return names;
+  }
+  listing_fd.release();  // closedir closes it
+  while (const dirent* entry = readdir(listing)) {
+    if (std::string_view(entry->d_name).starts_with(start)) {
+      names.emplace_back(entry->d_name);
+    }
+  }
+  closedir(listing);
+  return names;
+}
+
+// The directory entry still names the file that `fd` has open.
+bool NamesFile(int dir_fd, const std::string& file_name, int fd) {
+  struct stat by_name;
+  struct stat by_fd;
+  return fstatat(dir_fd, file_name.c_str(), &by_name, AT_SYMLINK_NOFOLLOW) == 0 &&
+         fstat(fd, &by_fd) == 0 && by_name.st_dev == by_fd.st_dev && by_name.st_ino == by_fd.st_ino;
+}
+
+bool RandomId(uint64_t& id) {
+  return getrandom(&id, sizeof(id), 0) == sizeof(id);
+}
+
+SharedState* MapState(int fd) {
+  void* address = mmap(nullptr, kFileSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  return address == MAP_FAILED ? nullptr : static_cast<SharedState*>(address);
+}
+
+std::atomic_ref<uint32_t> Word(uint32_t& word) {
+  return std::atomic_ref<uint32_t>(word);
+}
+
+std::u16string_view StoredName(const SharedState& state) {
+  return std::u16string_view(state.name, state.name_length);
+}
+
+bool IsCompatible(const SharedState& state) {
+  return state.magic == kMagic && state.layout_version == kLayoutVersion &&
+         (state.kind == kEventKindValue || state.kind == kMutexKindValue) &&
+         state.name_length > 0 && state.name_length <= kMaxKernelObjectNameLength;
+}
+
+// The state of an object file, read without mapping it: whoever can
+// truncate a file can make every access to its mapping fault.
+std::optional<SharedState> ReadState(int fd) {
+  struct stat status;
+  SharedState state;
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+      status.st_size < static_cast<off_t>(kFileSize) ||
+      pread(fd, &state, sizeof(state), 0) != static_cast<ssize_t>(sizeof(state)) ||
+      !IsCompatible(state)) {
+    return std::nullopt;
+  }
+  return state;
+}
+
+// The object in a file of any user, when it is live: a complete state whose
+// name hashes to the file's name, and a holder.
+std::optional<KernelObjectInfo> InspectFile(int dir_fd, const std::string& file_name) {
+  const UniqueFd fd(
+      openat(dir_fd, file_name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  const std::optional<SharedState> state = fd.valid() ? ReadState(fd.get()) : std::nullopt;
+  if (!state || !file_name.starts_with(KernelObjectFileNameStart(StoredName(*state))) ||
+      LockHeldByOthers(fd.get(), kHolderByte) != F_RDLCK) {
+    return std::nullopt;
+  }
+  const bool is_event = state->kind == kEventKindValue;
+  return KernelObjectInfo{
+      std::u16string(StoredName(*state)),
+      is_event ? KernelObjectKind::kEvent : KernelObjectKind::kMutex,
+      is_event ? state->signaled != 0 : LockHeldByOthers(fd.get(), kOwnerByte) != F_UNLCK};
+}
+
+}  // namespace
+
+class KernelObjectHandle {
+ public:
+  KernelObjectHandle(UniqueFd dir_fd, std::string file_name, UniqueFd fd, SharedState* state)
+      : dir_fd_(std::move(dir_fd)),
+        file_name_(std::move(file_name)),
+        fd_(std::move(fd)),
+        state_(state) {}
+
+  KernelObjectHandle(const KernelObjectHandle&) = delete;
+  KernelObjectHandle& operator=(const KernelObjectHandle&) = delete;
+
+  ~KernelObjectHandle() {
+    munmap(state_, kFileSize);
+    // Granted only to the last holder; nobody can join while it is held.
+    if (LockByte(fd_.get(), kHolderByte, F_WRLCK) &&
+        NamesFile(dir_fd_.get(), file_name_, fd_.get())) {
+      unlinkat(dir_fd_.get(), file_name_.c_str(), 0);
+    }
+  }
+
+  int fd() const { return fd_.get(); }
+  SharedState& state() const { return *state_; }
+
+ private:
+  UniqueFd dir_fd_;
+  std::string file_name_;
+  UniqueFd fd_;
+  SharedState* state_;
+};
+
+void KernelObjectHandleCloser::operator()(KernelObjectHandle* handle) const {
+  delete handle;
+}
+
+namespace {
+
+struct OpenRequest {
+  std::u16string_view name;
+  KernelObjectKind kind;
+  KernelObjectDisposition disposition;
+};
+
+// Takes ownership of fd and state.
+KernelObjectHandlePtr MakeHandle(int dir_fd,
+                                 const std::string& file_name,
+                                 UniqueFd fd,
+                                 SharedState* state) {
+  UniqueFd handle_dir_fd = ReopenDirectory(dir_fd);
+  if (!handle_dir_fd.valid()) {
+    munmap(state, kFileSize);
+    return nullptr;
+  }
+  return KernelObjectHandlePtr(
+      new KernelObjectHandle(std::move(handle_dir_fd), file_name, std::move(fd), state));
+}
+
+OpenedKernelObject MakeOpened(KernelObjectHandlePtr handle, bool already_existed, bool owned) {
+  OpenedKernelObject opened;
+  opened.handle = std::move(handle);
+  opened.already_existed = already_existed;
+  opened.owned = owned;
+  return opened;
+}
+
+// What looking at the files of a name found, in rising precedence: a later
+// kind outweighs an earlier one.
+enum class Found {
+  kNothing,
+  kOtherUsers,  // live, but created by another user
+  kOtherKind,   // live, this user's, of the other kind
+  kDying,       // its last holder is removing a file: look again
+  kFailed,
+  kJoined,
+};
+
+bool IsOutOfResources(int error) {
+  return error == EMFILE || error == ENFILE || error == ENOMEM;
+}
+
+// One of this user's files, opened for use; invalid when it is gone or not
+// a file this code made (another's, a mode that lets others write, 0000).
+UniqueFd OpenOwnFile(int dir_fd, const std::string& file_name) {
+  UniqueFd fd(openat(dir_fd, file_name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat status;
+  if (fd.valid() && (fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+                     status.st_uid != geteuid() || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0)) {
+    fd.reset();
+    errno = EPERM;
+  }
+  return fd;
+}
+
+// Removes the file when nobody holds it; false when someone does.
+bool RemoveIfStale(int dir_fd, const std::string& file_name, int fd) {
+  // Nobody can join while this lock is held.
+  if (!LockByte(fd, kHolderByte, F_WRLCK)) {
+    return false;
+  }
+  if (NamesFile(dir_fd, file_name, fd)) {
+    unlinkat(dir_fd, file_name.c_str(), 0);
+  }
+  return true;
+}
+
+// A creation, under the directory lock, also clears what this user left
+// behind under other names: temporary files (every living creator holds the
+// lock, so only one that died leaves any) and object files nobody holds.
+void RemoveOwnLeftover(int dir_fd, const std::string& file_name) {
+  if (file_name.starts_with(kKernelObjectTemporaryFilePrefix)) {
+    unlinkat(dir_fd, file_name.c_str(), 0);
+    return;
+  }
+  const UniqueFd fd = OpenOwnFile(dir_fd, file_name);
+  if (fd.valid() && IsKernelObjectFileName(file_name)) {
+    RemoveIfStale(dir_fd, file_name, fd.get());
+  }
+}
+
+// Joins the object of one of this user's files when it is live and of the
+// request's name and kind; removes the file when nobody holds it.
+Found JoinOwnFile(int dir_fd,
+                  const std::string& file_name,
+                  const OpenRequest& request,
+                  KernelObjectHandlePtr& joined) {
+  UniqueFd fd = OpenOwnFile(dir_fd, file_name);
+  if (!fd.valid()) {
+    // Out of resources, this could miss a live object and create a second.
+    return IsOutOfResources(errno) ? Found::kFailed : Found::kNothing;
+  }
+  // The state's name and kind never change after the file got its name.
+  const std::optional<SharedState> state = ReadState(fd.get());
+  if (state && StoredName(*state) != request.name) {
+    return Found::kNothing;  // another name with the same hash
+  }
+  if (RemoveIfStale(dir_fd, file_name, fd.get()) || !state) {
+    return Found::kNothing;
+  }
+  if (state->kind != KindValue(request.kind)) {
+    return Found::kOtherKind;
+  }
+  if (!LockByte(fd.get(), kHolderByte, F_RDLCK) || !NamesFile(dir_fd, file_name, fd.get())) {
+    return Found::kDying;
+  }
+  SharedState* mapped = MapState(fd.get());
+  if (mapped == nullptr) {
+    return Found::kFailed;
+  }
+  joined = MakeHandle(dir_fd, file_name, std::move(fd), mapped);
+  return joined != nullptr ? Found::kJoined : Found::kFailed;
+}
+
+// One look at every file of the request's name.
+Found FindObject(int dir_fd,
+                 const OpenRequest& request,
+                 bool directory_locked,
+                 KernelObjectHandlePtr& joined) {
+  const std::string start = KernelObjectFileNameStart(request.name);
+  Found found = Found::kNothing;
+  for (const std::string& file_name : EntriesStartingWith(dir_fd, kKernelObjectFilePrefix)) {
+    struct stat status;
+    if (fstatat(dir_fd, file_name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(status.st_mode)) {
+      continue;
+    }
+    const bool own = status.st_uid == geteuid();
+    if (!file_name.starts_with(start) || !IsKernelObjectFileName(file_name)) {
+      if (own && directory_locked) {
+        RemoveOwnLeftover(dir_fd, file_name);
+      }
+      continue;
+    }
+    if (!own) {
+      const std::optional<KernelObjectInfo> object = InspectFile(dir_fd, file_name);
+      if (object && object->name == request.name) {
+        found = std::max(found, Found::kOtherUsers);
+      }
+      continue;
+    }
+    found = std::max(found, JoinOwnFile(dir_fd, file_name, request, joined));
+    if (found >= Found::kFailed) {
+      return found;
+    }
+  }
+  return found;
+}
+
+// Prepares the object complete under a temporary name, with its locks, and
+// only then gives it its name. Called with the directory locked and no live
+// file of the name.
+OpenedKernelObject CreateObject(int dir_fd, const OpenRequest& request, int& error) {
+  uint64_t temporary_id;
+  uint64_t id;
+  if (!RandomId(temporary_id) || !RandomId(id)) {
+    error = errno;
+    return OpenedKernelObject();
+  }
+  const std::string temporary_name = KernelObjectTemporaryFileName(temporary_id);
+  UniqueFd fd(openat(dir_fd, temporary_name.c_str(),
+                     O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode));
+  if (!fd.valid()) {
+    error = errno;
+    return OpenedKernelObject();
+  }
+  // The umask may have taken read access away. Allocating the page now makes
+  // a full file system fail here rather than fault a later store.
+  SharedState* state = nullptr;
+  int allocation_error = 0;
+  if (fchmod(fd.get(), kFileMode) == 0 &&
+      (allocation_error = posix_fallocate(fd.get(), 0, kFileSize)) == 0) {
+    state = MapState(fd.get());
+  }
+  bool owned = false;
+  if (state != nullptr) {
+    state->magic = kMagic;
+    state->layout_version = kLayoutVersion;
+    state->kind = KindValue(request.kind);
+    state->name_length = static_cast<uint32_t>(request.name.size());
+    request.name.copy(state->name, request.name.size());
+    owned = request.disposition == KernelObjectDisposition::kCreateOwned &&
+            LockByte(fd.get(), kOwnerByte, F_WRLCK);
+    state->owned = owned ? 1 : 0;
+  }
+  const std::string file_name = KernelObjectFileName(request.name, id);
+  if (state == nullptr || !LockByte(fd.get(), kHolderByte, F_RDLCK) ||
+      renameat2(dir_fd, temporary_name.c_str(), dir_fd, file_name.c_str(), RENAME_NOREPLACE) != 0) {
+    error = allocation_error != 0 ? allocation_error : errno;
+    unlinkat(dir_fd, temporary_name.c_str(), 0);
+    if (state != nullptr) {
+      munmap(state, kFileSize);
+    }
+    return OpenedKernelObject();
+  }
+  KernelObjectHandlePtr handle = MakeHandle(dir_fd, file_name, std::move(fd), state);
+  error = errno;
+  return MakeOpened(std::move(handle), false, owned);
+}
+
+OpenedKernelObject OpenOrCreate(const OpenRequest& request, int& error) {
+  const bool creating = request.disposition != KernelObjectDisposition::kOpenExisting;
+  const UniqueFd dir_fd = OpenDirectory();
+  if (!dir_fd.valid() || (creating && !LockDirectory(dir_fd.get()))) {
+    error = errno;
+    return OpenedKernelObject();
+  }
+  for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+    KernelObjectHandlePtr joined;
+    switch (FindObject(dir_fd.get(), request, creating, joined)) {
+      case Found::kJoined:
+        return MakeOpened(std::move(joined), true, false);
+      case Found::kNothing:
+        if (creating) {
+          return CreateObject(dir_fd.get(), request, error);
+        }
+        error = ENOENT;
+        return OpenedKernelObject();
+      case Found::kOtherUsers:
+        error = EACCES;
+        return OpenedKernelObject();
+      case Found::kOtherKind:
+        error = EEXIST;
+        return OpenedKernelObject();
+      case Found::kFailed:
+        error = errno;
+        return OpenedKernelObject();
+      case Found::kDying:
+        break;
+    }
+    nanosleep(&kRetryDelay, nullptr);
+  }
+  error = EBUSY;
+  return OpenedKernelObject();
+}
+
+timespec Now() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now;
+}
+
+timespec AddMilliseconds(timespec time, uint32_t milliseconds) {
+  time.tv_sec += milliseconds / 1000;
+  time.tv_nsec += static_cast<long>(milliseconds % 1000) * 1'000'000;
+  if (time.tv_nsec >= kNanosecondsPerSecond) {
+    ++time.tv_sec;
+    time.tv_nsec -= kNanosecondsPerSecond;
+  }
+  return time;
+}
+
+bool IsBefore(const timespec& a, const timespec& b) {
+  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+long NanosecondsUntil(const timespec& deadline) {
+  const timespec now = Now();
+  return (deadline.tv_sec - now.tv_sec) * kNanosecondsPerSecond + deadline.tv_nsec - now.tv_nsec;
+}
+
+// Without the vectored futex wait (old kernels, some sandboxes), look again
+// every 10 ms.
+void Poll(const std::optional<timespec>& deadline) {
+  long nanoseconds = kPollIntervalNs;
+  if (deadline) {
+    nanoseconds = std::max(0L, std::min(nanoseconds, NanosecondsUntil(*deadline)));
+  }
+  const timespec delay = {0, nanoseconds};
+  nanosleep(&delay, nullptr);
+}
+
+// Sleeps until some event's word may have changed or the deadline passes.
+bool SleepUntilChange(std::span<const KernelObjectHandle* const> events,
+                      const std::optional<timespec>& deadline) {
+  futex_waitv waiters[kMaxWaitEvents] = {};
+  for (size_t i = 0; i < events.size(); ++i) {
+    waiters[i].val = 0;
+    waiters[i].uaddr = reinterpret_cast<uintptr_t>(&events[i]->state().signaled);
+    waiters[i].flags = FUTEX_32;
+  }
+  const timespec* timeout = deadline ? &*deadline : nullptr;
+  if (syscall(SYS_futex_waitv, waiters, events.size(), 0, timeout, CLOCK_MONOTONIC) >= 0) {
+    return true;
+  }
+  switch (errno) {
+    case EAGAIN:
+    case EINTR:
+    case ETIMEDOUT:
+      return true;
+    case ENOSYS:
+    case EPERM:
+      Poll(deadline);
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+OpenedKernelObject OpenKernelObject(std::u16string_view name,
+                                    KernelObjectKind kind,
+                                    KernelObjectDisposition disposition) {
+  int error = EINVAL;
+  OpenedKernelObject opened;
+  if (!name.empty() && name.size() <= kMaxKernelObjectNameLength) {
+    opened = OpenOrCreate({name, kind, disposition}, error);
+  }
+  if (opened.handle == nullptr) {
+    errno = error;
+  }
+  return opened;
+}
+
+void SetEventState(KernelObjectHandle& event, bool signaled) {
+  uint32_t& word = event.state().signaled;
+  Word(word).store(signaled ? 1 : 0);
+  if (signaled) {
+    syscall(SYS_futex, &word, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
+  }
+}
+
+bool GetEventState(const KernelObjectHandle& event) {
+  return Word(event.state().signaled).load() != 0;
+}
+
+int WaitForFirstSignaled(std::span<const KernelObjectHandle* const> events, uint32_t timeout_ms) {
+  std::optional<timespec> deadline;
+  if (timeout_ms != kInfiniteWait) {
+    deadline = AddMilliseconds(Now(), timeout_ms);
+  }
+  while (true) {
+    for (size_t i = 0; i < events.size(); ++i) {
+      if (GetEventState(*events[i])) {
+        return static_cast<int>(i);
+      }
+    }
+    if (deadline && !IsBefore(Now(), *deadline)) {
+      return kWaitTimedOut;
+    }
+    if (!SleepUntilChange(events, deadline)) {
+      return kWaitFailed;
+    }
+  }
+}
+
+MutexAcquireResult AcquireMutexOwnership(KernelObjectHandle& mutex) {
+  if (!LockByte(mutex.fd(), kOwnerByte, F_WRLCK)) {
+    return IsLockConflict(errno) ? MutexAcquireResult::kBusy : MutexAcquireResult::kFailed;
+  }
+  return Word(mutex.state().owned).exchange(1) != 0 ? MutexAcquireResult::kAbandoned
+                                                    : MutexAcquireResult::kAcquired;
+}
+
+void ReleaseMutexOwnership(KernelObjectHandle& mutex) {
+  Word(mutex.state().owned).store(0);
+  LockByte(mutex.fd(), kOwnerByte, F_UNLCK);
+}
+
+bool KernelObjectExists(std::u16string_view name) {
+  if (name.empty() || name.size() > kMaxKernelObjectNameLength) {
+    return false;
+  }
+  const UniqueFd dir_fd = OpenDirectory();
+  if (!dir_fd.valid()) {
+    return false;
+  }
+  for (const std::string& file_name :
+       EntriesStartingWith(dir_fd.get(), KernelObjectFileNameStart(name))) {
+    const std::optional<KernelObjectInfo> object =
+        IsKernelObjectFileName(file_name) ? InspectFile(dir_fd.get(), file_name) : std::nullopt;
+    if (object && object->name == name) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<KernelObjectInfo> ListKernelObjects() {
+  std::vector<KernelObjectInfo> objects;
+  const UniqueFd dir_fd = OpenDirectory();
+  if (!dir_fd.valid()) {
+    return objects;
+  }
+  for (const std::string& file_name : EntriesStartingWith(dir_fd.get(), kKernelObjectFilePrefix)) {
+    std::optional<KernelObjectInfo> object =
+        IsKernelObjectFileName(file_name) ? InspectFile(dir_fd.get(), file_name) : std::nullopt;
+    if (object) {
+      objects.push_back(std::move(*object));
+    }
+  }
+  return objects;
+}
+
+}  // namespace updater
