@@ -2,6 +2,7 @@
 
 #include "auto_update/flow_steps.h"
 #include "auto_update/installer_launch.h"
+#include "auto_update/portable_swap.h"
 #include "auto_update/updater_state.h"
 #include "base/known_paths.h"
 #include "base/path_operations.h"

@@ -3,12 +3,12 @@
 #include <cerrno>
 
 #include "auto_update/flow_steps.h"
+#include "auto_update/installer_launch.h"
+#include "auto_update/updater_log.h"
 #include "auto_update/updater_state.h"
 #include "base/file_operations.h"
 #include "base/known_paths.h"
-#include "base/logging.h"
 #include "base/path_operations.h"
-#include "base/process_launch.h"
 #include "base/string_util.h"
 
 namespace updater {
@@ -55,19 +55,16 @@ UpdateResult Install(const FsPath& installer_path, const PluginDirectories& dire
   const UpdaterState& state = GetUpdaterState();
   NamedMutex under_upgrade = MarkUnderUpgrade();
   UpdateResult result = kResultInstalled;
-  if (NamedEvent::Open(state.abort_flash_event_name).IsValid()) {
+  if (EventExists(state.abort_flash_event_name)) {
     result = kFlashAborted;
   } else {
     ParsedCommandLine command_line(installer_path.value());
     command_line.AddArgument(std::string_view("-s"));
     command_line.AddArgument("-d\"" + UTF16ToUTF8(directories.staging.value()) + "\"");
-    if (LaunchProcess(command_line, LaunchOptions{.wait = true}).IsValid()) {
+    if (LaunchAndWait(command_line)) {
       SwapStagedPlugin(directories);
     } else {
-      const int error = errno;
-      UPDATER_LOG_AT(504, ERROR) << "RivaZeriduv Updater: "
-                                 << "pepper flash installer failed  to start last error="
-                                 << std::hex << error;
+      LogStartFailure(kLogLineFlashInstallerStartFailed, "pepper flash installer", errno);
       result = kFlashInstallerStartFailed;
     }
   }

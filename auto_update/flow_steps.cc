@@ -96,6 +96,10 @@ std::optional<UpdateResult> RefusedConfirmation(Confirmation confirmation,
   return results.confirmation_failed;
 }
 
+bool EventExists(std::u16string_view name) {
+  return NamedEvent::Open(name).IsValid();
+}
+
 NamedMutex MarkUnderUpgrade() {
   const std::u16string prefix = GetKernelObjectPrefix(GetUpdaterState().real_exe_path);
   return NamedMutex::CreateOwned(KernelObjectName(prefix, kUnderUpgradeSuffix));

@@ -67,6 +67,9 @@ Confirmation WaitForConfirmation(NotifyCode ready_code,
 std::optional<UpdateResult> RefusedConfirmation(Confirmation confirmation,
                                                 const FlowResults& results);
 
+// Whether the browser holds the event `name`: only its existence counts.
+bool EventExists(std::u16string_view name);
+
 // Creates the installation's "_under_upgrade" mutex, owned when it did not
 // exist yet, which tells the browser that an installation is under way. Whether
 // it existed or ownership was had does not matter: nobody waits on it.

@@ -1,145 +1,27 @@
 #include "auto_update/installer_launch.h"
 
 #include <cerrno>
-#include <string>
 
-#include "auto_update/kernel_object_names.h"
+#include "auto_update/flow_steps.h"
+#include "auto_update/updater_log.h"
 #include "auto_update/updater_state.h"
-#include "base/command_line.h"
-#include "base/directory_walker.h"
-#include "base/file_operations.h"
-#include "base/logging.h"
-#include "base/path_operations.h"
 #include "base/process_launch.h"
-#include "base/string_util.h"
-#include "kernel_objects/kernel_objects.h"
 
 namespace updater {
-namespace {
-
-constexpr std::u16string_view kBrowserExeName = u"brelix.exe";
-constexpr std::u16string_view kNewBrowserExeName = u"new_brelix.exe";
-constexpr std::u16string_view kOldBrowserExeName = u"old_brelix.exe";
-constexpr std::u16string_view kPortableExtractDirName = u"KR_63DA7_PORTABLE.tmp";
-constexpr char kLogPrefix[] = "RivaZeriduv Updater: ";
-constexpr char kCopyFailedText[] = "copy extracted files failed error=";
-
-bool EventExists(std::u16string_view name) {
-  return NamedEvent::Open(name).IsValid();
-}
-
-bool BrowserIsRunning() {
-  const std::u16string prefix = GetKernelObjectPrefix(GetUpdaterState().real_exe_path);
-  return EventExists(KernelObjectName(prefix, kBrowserRunningSuffix));
-}
-
-ProcessHandle LaunchAndWait(const ParsedCommandLine& command_line) {
-  return LaunchProcess(command_line, LaunchOptions{.wait = true});
-}
-
-// Version directories below the running version belong to browsers that
-// can no longer run.
-void RemoveOlderVersionDirectories(const FsPath& install_dir, const Version& current) {
-  DirectoryWalker walker(install_dir, /*recursive=*/false, kWalkDirectories);
-  for (FsPath entry = walker.Next(); !entry.empty(); entry = walker.Next()) {
-    const std::u16string& name = walker.Entry().name;
-    UPDATER_VLOG_AT(271, 1) << "directory found: " << name;
-    if (!walker.Entry().IsDirectory()) continue;
-    // Non-ASCII names never parse: their UTF-8 bytes are no digits.
-    const Version version = ParseVersion(UTF16ToUTF8(name));
-    if (version.IsValid() && version.CompareTo(current) < 0) {
-      DeletePath(JoinPath(install_dir, name), /*recursive=*/true);
-    }
-  }
-}
-
-UpdateResult LogStartFailure(int line, std::string_view what, int error, UpdateResult result) {
-  UPDATER_LOG_AT(line, ERROR) << kLogPrefix << what << " failed  to start last error=" << std::hex
-                              << error;
-  return result;
-}
-
-UpdateResult LogCopyFailure(int line, UpdateResult result) {
-  UPDATER_LOG_AT(line, ERROR) << kLogPrefix << kCopyFailedText << -result;
-  return result;
-}
-
-UpdateResult SwapWhileRunning(const FsPath& extract_dir, const FsPath& install_dir) {
-  const FsPath extracted_exe = JoinPath(extract_dir, kBrowserExeName);
-  if (!MovePath(extracted_exe, JoinPath(install_dir, kNewBrowserExeName))) {
-    return LogCopyFailure(336, kBrowserRunningMoveNewFailed);
-  }
-  if (!MoveDirectoryContents(extract_dir, install_dir)) {
-    return LogCopyFailure(340, kBrowserRunningMoveFilesFailed);
-  }
-  return kResultInstalled;
-}
-
-UpdateResult SwapWhileIdle(const FsPath& extract_dir,
-                           const FsPath& install_dir,
-                           const FsPath& old_exe) {
-  const FsPath& browser_exe = GetUpdaterState().browser_exe_path;
-  if (!MovePath(browser_exe, old_exe)) return LogCopyFailure(345, kBrowserIdleMoveOldFailed);
-  if (!MoveDirectoryContents(extract_dir, install_dir)) {
-    // A failed merge must not leave the installation without a browser.
-    if (!PathExists(browser_exe)) MovePath(old_exe, browser_exe);
-    return LogCopyFailure(349, kBrowserIdleMoveFilesFailed);
-  }
-  return kResultInstalled;
-}
-
-}  // namespace
 
 UpdateResult RunInstaller(const FsPath& download_path) {
   if (EventExists(GetUpdaterState().abort_installer_event_name)) return kBrowserAborted;
   ParsedCommandLine command_line(download_path.value());
   command_line.AddSwitch("kr-auto-update", u"");
-  if (!LaunchAndWait(command_line).IsValid()) {
-    return LogStartFailure(365, "installer", errno, kBrowserInstallerStartFailed);
+  if (!LaunchAndWait(command_line)) {
+    LogStartFailure(kLogLineInstallerStartFailed, "installer", errno);
+    return kBrowserInstallerStartFailed;
   }
   return kResultInstalled;
 }
 
-UpdateResult SwapPortableFiles(const FsPath& download_path,
-                               const FsPath& temp_dir,
-                               const FsPath& install_dir) {
-  const FsPath old_exe = JoinPath(install_dir, kOldBrowserExeName);
-  DeletePath(old_exe, /*recursive=*/false);
-  RemoveOlderVersionDirectories(install_dir, GetUpdaterState().current_browser_version);
-
-  const FsPath extract_dir = JoinPath(temp_dir, kPortableExtractDirName);
-  // Whatever an earlier run left would be moved into the installation as if
-  // the package had extracted it: the package is not run beside it.
-  if (!DeletePath(extract_dir, /*recursive=*/true)) {
-    return LogStartFailure(292, "portable installer", errno, kBrowserPackageStartFailed);
-  }
-  ParsedCommandLine command_line(download_path.value());
-  command_line.AddArgument(std::string_view("-s"));
-  command_line.AddArgument("-d\"" + UTF16ToUTF8(extract_dir.value()) + "\"");
-  if (!LaunchAndWait(command_line).IsValid()) {
-    return LogStartFailure(292, "portable installer", errno, kBrowserPackageStartFailed);
-  }
-
-  if (!PathExists(JoinPath(extract_dir, kBrowserExeName))) {
-    return kBrowserPackageWithoutExecutable;
-  }
-  const bool running = BrowserIsRunning();
-  DeletePath(old_exe, /*recursive=*/false);
-  return running ? SwapWhileRunning(extract_dir, install_dir)
-                 : SwapWhileIdle(extract_dir, install_dir, old_exe);
-}
-
-bool MoveDirectoryContents(const FsPath& from_dir, const FsPath& to_dir) {
-  bool all_moved = true;
-  DirectoryWalker walker(from_dir, /*recursive=*/false, kWalkFiles | kWalkDirectories);
-  for (FsPath entry = walker.Next(); !entry.empty(); entry = walker.Next()) {
-    // A directory is moved onto to_dir itself: the rename is refused and the
-    // copy-and-delete fallback merges it into the directory of its name.
-    const FsPath destination =
-        walker.Entry().IsDirectory() ? to_dir : JoinPath(to_dir, walker.Entry().name);
-    if (!MovePath(entry, destination)) all_moved = false;
-  }
-  return all_moved;
+bool LaunchAndWait(const ParsedCommandLine& command_line) {
+  return LaunchProcess(command_line, LaunchOptions{.wait = true}).IsValid();
 }
 
 }  // namespace updater

@@ -2,6 +2,7 @@
 #define AUTO_UPDATE_INSTALLER_LAUNCH_H_
 
 #include "auto_update/update_result.h"
+#include "base/command_line.h"
 #include "base/fs_path.h"
 
 namespace updater {
@@ -10,18 +11,9 @@ namespace updater {
 // for it to end, unless the browser's abort event exists: 0, 5 or 29.
 UpdateResult RunInstaller(const FsPath& download_path);
 
-// Updates a portable browser: removes version directories below the running
-// version, runs the package to extract itself into temp_dir, and moves the
-// extracted files into install_dir, leaving a running browser's executable
-// alone: 0, 7, 17, 18, 19, 21 or 22.
-UpdateResult SwapPortableFiles(const FsPath& download_path,
-                               const FsPath& temp_dir,
-                               const FsPath& install_dir);
-
-// Moves every entry of from_dir into to_dir, files replacing files and
-// directories merging into directories; tries every entry and tells whether
-// all of them moved.
-bool MoveDirectoryContents(const FsPath& from_dir, const FsPath& to_dir);
+// Runs a verified installer or package to its end; its exit code is not
+// read. False when it could not be started, with the last error set.
+bool LaunchAndWait(const ParsedCommandLine& command_line);
 
 }  // namespace updater
 

@@ -1,0 +1,24 @@
+#ifndef AUTO_UPDATE_PORTABLE_SWAP_H_
+#define AUTO_UPDATE_PORTABLE_SWAP_H_
+
+#include "auto_update/update_result.h"
+#include "base/fs_path.h"
+
+namespace updater {
+
+// Updates a portable browser: removes version directories below the running
+// version, runs the package to extract itself into temp_dir, and moves the
+// extracted files into install_dir, leaving a running browser's executable
+// alone: 0, 7, 17, 18, 19, 21 or 22.
+UpdateResult SwapPortableFiles(const FsPath& download_path,
+                               const FsPath& temp_dir,
+                               const FsPath& install_dir);
+
+// Moves every entry of from_dir into to_dir, files replacing files and
+// directories merging into directories; tries every entry and tells whether
+// all of them moved.
+bool MoveDirectoryContents(const FsPath& from_dir, const FsPath& to_dir);
+
+}  // namespace updater
+
+#endif  // AUTO_UPDATE_PORTABLE_SWAP_H_
