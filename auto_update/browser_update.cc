@@ -3,7 +3,6 @@
 #include "auto_update/flow_steps.h"
 #include "auto_update/installer_launch.h"
 #include "auto_update/portable_swap.h"
-#include "auto_update/updater_state.h"
 #include "base/known_paths.h"
 #include "base/path_operations.h"
 
@@ -25,35 +24,35 @@ constexpr FlowResults kBrowserResults = {
     .confirmation_failed = kBrowserConfirmationFailed,
 };
 
-UpdateResult Install(bool portable,
+UpdateResult Install(const UpdaterState& state,
+                     bool portable,
                      const FsPath& download_path,
                      const FsPath& temp_dir,
                      const FsPath& install_dir) {
-  NamedMutex under_upgrade = MarkUnderUpgrade();
-  const UpdateResult result = portable ? SwapPortableFiles(download_path, temp_dir, install_dir)
-                                       : RunInstaller(download_path);
+  NamedMutex under_upgrade = MarkUnderUpgrade(state.real_exe_path);
+  const UpdateResult result = portable
+                                  ? SwapPortableFiles(state, download_path, temp_dir, install_dir)
+                                  : RunInstaller(download_path, state.abort_installer_event_name);
   under_upgrade.Release();
   return result;
 }
 
 }  // namespace
 
-UpdateResult RunBrowserUpdate(const ParsedCommandLine& command_line, int set_index) {
-  const UpdaterState& state = GetUpdaterState();
-  const bool portable = command_line.IsPresent("portable");
+UpdateResult RunBrowserUpdate(const UpdateContext& context, int set_index) {
+  const UpdaterState& state = context.state;
+  const bool portable = context.command_line.IsPresent("portable");
   FsPath temp_dir;
   if (!GetTempDirectory(temp_dir)) return kBrowserNoTempDirectory;
-  const std::u16string query_url = BuildBrowserQueryUrl(command_line, set_index);
-  FsPath exe_directory;
-  const bool exe_directory_known = GetKnownPath(kExeDirectory, exe_directory);
-  const FsPath install_dir = ParentDir(exe_directory);
+  const std::u16string query_url = BuildBrowserQueryUrl(context.command_line, set_index);
+  const FsPath install_dir = ParentDir(state.exe_directory);
   // A portable update moves files into the installation directory (the
   // parent of the updater's own) on behalf of the browser that started it,
   // so it is only done for that directory's "brelix.exe", named by its full
   // path, and never when the directory is unknown (it would become the
   // current one).
-  if (portable &&
-      (!exe_directory_known || !(state.real_exe_path == JoinPath(install_dir, kBrowserExeName)))) {
+  if (portable && (state.exe_directory.empty() ||
+                   !(state.real_exe_path == JoinPath(install_dir, kBrowserExeName)))) {
     return kBrowserNotPortableExecutable;
   }
 
@@ -61,19 +60,19 @@ UpdateResult RunBrowserUpdate(const ParsedCommandLine& command_line, int set_ind
   if (const auto refused = RefusedOffer(query, state.current_browser_version, kBrowserResults)) {
     return *refused;
   }
-  PostNotification(kNotifyBrowserFound, query.offer.offered_version);
+  context.Post(kNotifyBrowserFound, query.offer.offered_version);
 
   FsPath download_path;
   const UpdateResult downloaded =
-      DownloadVerifiedInstaller(query.offer.download_url, OnBrowserDownloadProgress, temp_dir,
+      DownloadVerifiedInstaller(context, query.offer.download_url, kNotifyBrowserProgress, temp_dir,
                                 kBrowserResults.download, download_path);
   if (downloaded != kResultInstalled) return downloaded;
   if (state.interactive) {
     const Confirmation confirmation =
-        WaitForConfirmation(kNotifyBrowserReady, download_path, kNotifyBrowserInstalling);
+        WaitForConfirmation(context, kNotifyBrowserReady, download_path, kNotifyBrowserInstalling);
     if (const auto refused = RefusedConfirmation(confirmation, kBrowserResults)) return *refused;
   }
-  return Install(portable, download_path, temp_dir, install_dir);
+  return Install(state, portable, download_path, temp_dir, install_dir);
 }
 
 }  // namespace updater

@@ -1,15 +1,15 @@
 #ifndef AUTO_UPDATE_BROWSER_UPDATE_H_
 #define AUTO_UPDATE_BROWSER_UPDATE_H_
 
+#include "auto_update/update_context.h"
 #include "auto_update/update_result.h"
-#include "base/command_line.h"
 
 namespace updater {
 
 // Queries the service for a newer browser, downloads and verifies it, asks
 // the user in interactive mode, and installs it (installer or portable swap)
 // while holding the installation's "_under_upgrade" mutex.
-UpdateResult RunBrowserUpdate(const ParsedCommandLine& command_line, int set_index);
+UpdateResult RunBrowserUpdate(const UpdateContext& context, int set_index);
 
 }  // namespace updater
 

@@ -5,7 +5,6 @@
 #include "auto_update/flow_steps.h"
 #include "auto_update/installer_launch.h"
 #include "auto_update/updater_log.h"
-#include "auto_update/updater_state.h"
 #include "base/file_operations.h"
 #include "base/known_paths.h"
 #include "base/path_operations.h"
@@ -51,9 +50,10 @@ void SwapStagedPlugin(const PluginDirectories& directories) {
   }
 }
 
-UpdateResult Install(const FsPath& installer_path, const PluginDirectories& directories) {
-  const UpdaterState& state = GetUpdaterState();
-  NamedMutex under_upgrade = MarkUnderUpgrade();
+UpdateResult Install(const UpdaterState& state,
+                     const FsPath& installer_path,
+                     const PluginDirectories& directories) {
+  NamedMutex under_upgrade = MarkUnderUpgrade(state.real_exe_path);
   UpdateResult result = kResultInstalled;
   if (EventExists(state.abort_flash_event_name)) {
     result = kFlashAborted;
@@ -74,33 +74,31 @@ UpdateResult Install(const FsPath& installer_path, const PluginDirectories& dire
 
 }  // namespace
 
-UpdateResult RunFlashUpdate(const ParsedCommandLine& command_line, int set_index) {
-  UpdaterState& state = GetUpdaterState();
-  const std::u16string version_text = command_line.GetValue("pepper-version");
-  PostNotification(kNotifyFlashCurrentVersion, version_text);
-  PostNotification(kNotifyFlashChecking, int64_t{0});
+UpdateResult RunFlashUpdate(const UpdateContext& context, int set_index) {
+  const UpdaterState& state = context.state;
+  const std::u16string version_text = context.command_line.GetValue("pepper-version");
+  context.Post(kNotifyFlashCurrentVersion, version_text);
+  context.Post(kNotifyFlashChecking, int64_t{0});
 
-  FsPath exe_directory;
-  if (!GetKnownPath(kExeDirectory, exe_directory)) return kFlashNoExeDirectory;
-  state.current_flash_version = ParseVersion(UTF16ToUTF8(version_text));
-  if (!state.current_flash_version.IsValid()) return kFlashBadCurrentVersion;
-  const PluginDirectories directories = MakePluginDirectories(exe_directory);
+  if (state.exe_directory.empty()) return kFlashNoExeDirectory;
+  const Version current_version = ParseVersion(UTF16ToUTF8(version_text));
+  if (!current_version.IsValid()) return kFlashBadCurrentVersion;
+  const PluginDirectories directories = MakePluginDirectories(state.exe_directory);
   if (PathExists(directories.staging)) return kFlashUpdatePending;
   DeletePath(directories.previous, /*recursive=*/true);
 
-  const std::u16string query_url = BuildFlashQueryUrl(command_line, set_index, state.interactive);
+  const std::u16string query_url =
+      BuildFlashQueryUrl(context.command_line, set_index, state.interactive);
   FsPath temp_dir;
   if (!GetTempDirectory(temp_dir)) return kFlashNoTempDirectory;
   const QueryOutcome query =
       QueryUpdateService(query_url, u"Kora-Flash-Version", u"Kora-Flash-Location");
-  if (const auto refused = RefusedOffer(query, state.current_flash_version, kFlashResults)) {
-    return *refused;
-  }
-  PostNotification(kNotifyFlashFound, query.offer.offered_version);
+  if (const auto refused = RefusedOffer(query, current_version, kFlashResults)) return *refused;
+  context.Post(kNotifyFlashFound, query.offer.offered_version);
 
   FsPath installer_path;
   const UpdateResult downloaded =
-      DownloadVerifiedInstaller(query.offer.download_url, OnFlashDownloadProgress, temp_dir,
+      DownloadVerifiedInstaller(context, query.offer.download_url, kNotifyFlashProgress, temp_dir,
                                 kFlashResults.download, installer_path);
   if (downloaded != kResultInstalled) return downloaded;
   if (state.interactive) {
@@ -108,10 +106,10 @@ UpdateResult RunFlashUpdate(const ParsedCommandLine& command_line, int set_index
     state.continue_event.Reset();
     state.cancel_event.Reset();
     const Confirmation confirmation =
-        WaitForConfirmation(kNotifyFlashReady, installer_path, kNotifyFlashInstalling);
+        WaitForConfirmation(context, kNotifyFlashReady, installer_path, kNotifyFlashInstalling);
     if (const auto refused = RefusedConfirmation(confirmation, kFlashResults)) return *refused;
   }
-  return Install(installer_path, directories);
+  return Install(state, installer_path, directories);
 }
 
 }  // namespace updater

@@ -1,8 +1,8 @@
 #ifndef AUTO_UPDATE_FLASH_UPDATE_H_
 #define AUTO_UPDATE_FLASH_UPDATE_H_
 
+#include "auto_update/update_context.h"
 #include "auto_update/update_result.h"
-#include "base/command_line.h"
 
 namespace updater {
 
@@ -10,7 +10,7 @@ namespace updater {
 // installer, asks the user in interactive mode, runs it into the staging
 // directory "PepperFlash_new" beside the updater and swaps that into place,
 // keeping the previous plug-in as "PepperFlash_old" until the next run.
-UpdateResult RunFlashUpdate(const ParsedCommandLine& command_line, int set_index);
+UpdateResult RunFlashUpdate(const UpdateContext& context, int set_index);
 
 }  // namespace updater
 

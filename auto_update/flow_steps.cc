@@ -5,23 +5,25 @@
 #include "authenticode/installer_signature.h"
 #include "auto_update/kernel_object_names.h"
 #include "auto_update/update_service.h"
-#include "auto_update/updater_state.h"
 #include "base/file_operations.h"
 #include "base/path_operations.h"
 #include "base/string_util.h"
+#include "http/http_client.h"
 #include "url/download_file_name.h"
 
 namespace updater {
 
-UpdateResult DownloadVerifiedInstaller(const std::u16string& url,
-                                       ProgressCallback progress,
+UpdateResult DownloadVerifiedInstaller(const UpdateContext& context,
+                                       const std::u16string& url,
+                                       NotifyCode progress_code,
                                        const FsPath& temp_dir,
                                        const DownloadResults& results,
                                        FsPath& path) {
   {
+    const ScopedProgressPoster progress(context, progress_code);
     // Whatever status the server answers with, the body is saved: only the
     // signature decides whether it is used.
-    HttpClient client(url, progress);
+    HttpClient client(url, PostDownloadProgress);
     client.SetAdditionalHeaders(kAcceptAnyHeader);
     if (!client.SendRequest(u"GET", /*disable_redirects=*/true)) return results.no_response;
     const std::string name = DownloadFileName(url);
@@ -63,17 +65,18 @@ std::optional<UpdateResult> RefusedOffer(const QueryOutcome& query,
   return std::nullopt;
 }
 
-Confirmation WaitForConfirmation(NotifyCode ready_code,
+Confirmation WaitForConfirmation(const UpdateContext& context,
+                                 NotifyCode ready_code,
                                  const FsPath& installer_path,
                                  NotifyCode installing_code,
                                  uint32_t timeout_ms) {
-  UpdaterState& state = GetUpdaterState();
-  PostNotification(ready_code, installer_path.value());
+  const UpdaterState& state = context.state;
+  context.Post(ready_code, installer_path.value());
   const std::array<const NamedEvent*, 2> events = {&state.continue_event, &state.cancel_event};
   switch (WaitForFirstEvent(events, timeout_ms)) {
     case 0:
       state.continue_event.Reset();
-      PostNotification(installing_code, int64_t{0});
+      context.Post(installing_code, int64_t{0});
       return Confirmation::kContinue;
     case 1:
       state.cancel_event.Reset();
@@ -100,12 +103,15 @@ bool EventExists(std::u16string_view name) {
   return NamedEvent::Open(name).IsValid();
 }
 
-NamedMutex MarkUnderUpgrade() {
-  const std::u16string prefix = GetKernelObjectPrefix(GetUpdaterState().real_exe_path);
+NamedMutex MarkUnderUpgrade(const FsPath& real_exe_path) {
+  const std::u16string prefix = GetKernelObjectPrefix(real_exe_path);
   return NamedMutex::CreateOwned(KernelObjectName(prefix, kUnderUpgradeSuffix));
 }
 
 namespace {
+
+thread_local const UpdateContext* progress_context = nullptr;
+thread_local NotifyCode progress_code = kNotifyBrowserProgress;
 
 // Truncates toward zero; a figure no integer can hold (never produced by a
 // real download) is clamped rather than left undefined.
@@ -117,13 +123,17 @@ int64_t ProgressFigure(double progress) {
 
 }  // namespace
 
-bool OnBrowserDownloadProgress(double progress) {
-  PostNotification(kNotifyBrowserProgress, ProgressFigure(progress));
-  return true;
+ScopedProgressPoster::ScopedProgressPoster(const UpdateContext& context, NotifyCode code) {
+  progress_context = &context;
+  progress_code = code;
 }
 
-bool OnFlashDownloadProgress(double progress) {
-  PostNotification(kNotifyFlashProgress, ProgressFigure(progress));
+ScopedProgressPoster::~ScopedProgressPoster() {
+  progress_context = nullptr;
+}
+
+bool PostDownloadProgress(double progress) {
+  if (progress_context) progress_context->Post(progress_code, ProgressFigure(progress));
   return true;
 }
 

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "auto_update/notification.h"
+#include "auto_update/update_context.h"
 #include "auto_update/update_result.h"
 #include "auto_update/update_service.h"
 #include "base/fs_path.h"
 #include "base/version.h"
-#include "http/http_client.h"
 #include "kernel_objects/kernel_objects.h"
 
 namespace updater {
@@ -44,10 +44,12 @@ std::optional<UpdateResult> RefusedOffer(const QueryOutcome& query,
                                          const FlowResults& results);
 
 // Downloads `url` into temp_dir under the URL's file name, replacing an
-// older file of that name, and keeps it only with a valid signature. On
-// success sets `path` and returns kResultInstalled.
-UpdateResult DownloadVerifiedInstaller(const std::u16string& url,
-                                       ProgressCallback progress,
+// older file of that name, and keeps it only with a valid signature; posts
+// its progress as `progress_code`. On success sets `path` and returns
+// kResultInstalled.
+UpdateResult DownloadVerifiedInstaller(const UpdateContext& context,
+                                       const std::u16string& url,
+                                       NotifyCode progress_code,
                                        const FsPath& temp_dir,
                                        const DownloadResults& results,
                                        FsPath& path);
@@ -58,7 +60,8 @@ enum class Confirmation { kContinue, kCancel, kFailed };
 // `timeout_ms`, for Confirm (the continue event) or the dialog going away
 // (the cancel event); the continue event wins when both are set. Resets the
 // event that ended the wait and announces the installation on Confirm.
-Confirmation WaitForConfirmation(NotifyCode ready_code,
+Confirmation WaitForConfirmation(const UpdateContext& context,
+                                 NotifyCode ready_code,
                                  const FsPath& installer_path,
                                  NotifyCode installing_code,
                                  uint32_t timeout_ms = kConfirmTimeoutMs);
@@ -70,14 +73,26 @@ std::optional<UpdateResult> RefusedConfirmation(Confirmation confirmation,
 // Whether the browser holds the event `name`: only its existence counts.
 bool EventExists(std::u16string_view name);
 
-// Creates the installation's "_under_upgrade" mutex, owned when it did not
-// exist yet, which tells the browser that an installation is under way. Whether
-// it existed or ownership was had does not matter: nobody waits on it.
-NamedMutex MarkUnderUpgrade();
+// Creates the "_under_upgrade" mutex of the browser at `real_exe_path`, owned
+// when it did not exist yet, which tells the browser that an installation is
+// under way. Whether it existed or ownership was had does not matter: nobody
+// waits on it.
+NamedMutex MarkUnderUpgrade(const FsPath& real_exe_path);
 
-// Progress callbacks: post the truncated figure to the dialog.
-bool OnBrowserDownloadProgress(double progress);
-bool OnFlashDownloadProgress(double progress);
+// HttpClient reports a download's progress through a plain function, which
+// can carry no context: while one of these lives, PostDownloadProgress posts
+// the truncated figure as `code` through `context`. The client calls back on
+// the thread that sends, so the binding is the thread's own.
+class ScopedProgressPoster {
+ public:
+  ScopedProgressPoster(const UpdateContext& context, NotifyCode code);
+  ~ScopedProgressPoster();
+  ScopedProgressPoster(const ScopedProgressPoster&) = delete;
+  ScopedProgressPoster& operator=(const ScopedProgressPoster&) = delete;
+};
+
+// The progress callback of every download; posts nothing unbound.
+bool PostDownloadProgress(double progress);
 
 }  // namespace updater
 

@@ -4,13 +4,12 @@
 
 #include "auto_update/flow_steps.h"
 #include "auto_update/updater_log.h"
-#include "auto_update/updater_state.h"
 #include "base/process_launch.h"
 
 namespace updater {
 
-UpdateResult RunInstaller(const FsPath& download_path) {
-  if (EventExists(GetUpdaterState().abort_installer_event_name)) return kBrowserAborted;
+UpdateResult RunInstaller(const FsPath& download_path, std::u16string_view abort_event_name) {
+  if (EventExists(abort_event_name)) return kBrowserAborted;
   ParsedCommandLine command_line(download_path.value());
   command_line.AddSwitch("kr-auto-update", u"");
   if (!LaunchAndWait(command_line)) {

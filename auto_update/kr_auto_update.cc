@@ -7,6 +7,7 @@
 
 #include "auto_update/kernel_object_names.h"
 #include "auto_update/language.h"
+#include "auto_update/update_context.h"
 #include "auto_update/update_result.h"
 #include "auto_update/update_worker.h"
 #include "auto_update/updater_state.h"
@@ -48,15 +49,16 @@ void RemoveLegacyExecutables(const FsPath& exe_directory, const Version& current
   }
 }
 
-UpdateResult RunWorkerToTheEnd() {
+// A silent run: no dialog receives notifications.
+UpdateResult RunWorkerToTheEnd(UpdaterState& state, const ParsedCommandLine& command_line) {
+  const UpdateContext context{state, command_line, /*poster=*/nullptr};
   UpdateResult result = kExitNoWorkerResult;
   std::thread worker;
   try {
-    worker = std::thread([&result] { result = UpdateWorker(); });
+    worker = std::thread([&result, &context] { result = UpdateWorker(context); });
   } catch (const std::system_error&) {
     return kExitNoWorkerResult;  // as when the worker's result cannot be read
   }
-  UpdaterState& state = GetUpdaterState();
   // Silent mode: the flows never touch the events, so they go at once.
   state.continue_event.Close();
   state.cancel_event.Close();
@@ -67,7 +69,7 @@ UpdateResult RunWorkerToTheEnd() {
 
 UpdateResult Run() {
   const ParsedCommandLine& command_line = CurrentProcessCommandLine();
-  UpdaterState& state = GetUpdaterState();
+  UpdaterState state;
   state.interactive = command_line.IsPresent("kr-check-update");
   state.language_index = LanguageIndexFromTag(command_line.GetAsciiValue("langid"));
 
@@ -79,13 +81,13 @@ UpdateResult Run() {
   state.continue_event = NamedEvent::Create(kContinueEventName);
   state.cancel_event = NamedEvent::Create(kCancelEventName);
   FillPaths(command_line, state);
-  FsPath exe_directory;
-  GetKnownPath(kExeDirectory, exe_directory);
+  GetKnownPath(kExeDirectory, state.exe_directory);
   state.current_browser_version = ParseVersion(command_line.GetAsciiValue("current"));
-  RemoveLegacyExecutables(exe_directory, state.current_browser_version);
+  RemoveLegacyExecutables(state.exe_directory, state.current_browser_version);
 
   // Without its dialog an interactive run could not ask before installing.
-  const UpdateResult result = state.interactive ? kExitNoDialog : RunWorkerToTheEnd();
+  const UpdateResult result =
+      state.interactive ? kExitNoDialog : RunWorkerToTheEnd(state, command_line);
   singleton.Release();
   return result;
 }

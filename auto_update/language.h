@@ -5,9 +5,11 @@
 
 namespace updater {
 
-constexpr int kLanguageEnglish = 0;
-constexpr int kLanguageSimplifiedChinese = 1;
-constexpr int kLanguageCount = 10;
+// User-interface languages, indexed as the "langid" switch selects them;
+// the text catalog holds one text per language.
+inline constexpr int kLanguageEnglish = 0;
+inline constexpr int kLanguageSimplifiedChinese = 1;
+inline constexpr int kLanguageCount = 10;
 
 // The user-interface language for a "langid" value: the tags compare without
 // regard to ASCII case; anything else is English.

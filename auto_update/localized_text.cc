@@ -347,7 +347,7 @@ const LocalizedText kTextFlashFailed = {{
 const char16_t* GetLocalizedText(const LocalizedText& entry, int language_index) {
   const unsigned index = static_cast<unsigned>(language_index);
   if (index >= static_cast<unsigned>(kLanguageCount) || entry.texts[index] == nullptr) {
-    return entry.texts[kEnglishLanguageIndex];
+    return entry.texts[kLanguageEnglish];
   }
   return entry.texts[index];
 }

@@ -3,11 +3,9 @@
 
 #include <string>
 
-namespace updater {
+#include "auto_update/language.h"
 
-// User-interface languages, indexed as the "langid" switch selects them.
-inline constexpr int kLanguageCount = 10;
-inline constexpr int kEnglishLanguageIndex = 0;
+namespace updater {
 
 // One catalog entry: a NUL-terminated text per language, null where a
 // language has none of its own (English is never null). The texts are

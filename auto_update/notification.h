@@ -34,12 +34,8 @@ enum NotifyCode : int {
 using NotificationValue = std::variant<int64_t, std::u16string>;
 
 // Queues a notification for the dialog and returns at once; it must never
-// wait for the dialog.
+// wait for the dialog. Empty: nothing receives notifications.
 using NotificationPoster = std::function<void(NotifyCode, NotificationValue)>;
-
-// Posts through the process's poster in interactive mode; does nothing in
-// silent mode.
-void PostNotification(NotifyCode code, NotificationValue value);
 
 }  // namespace updater
 

@@ -7,7 +7,6 @@
 #include "auto_update/installer_launch.h"
 #include "auto_update/kernel_object_names.h"
 #include "auto_update/updater_log.h"
-#include "auto_update/updater_state.h"
 #include "base/command_line.h"
 #include "base/directory_walker.h"
 #include "base/file_operations.h"
@@ -24,8 +23,8 @@ constexpr std::u16string_view kOldBrowserExeName = u"old_brelix.exe";
 constexpr std::u16string_view kPortableExtractDirName = u"KR_63DA7_PORTABLE.tmp";
 constexpr char kPackage[] = "portable installer";
 
-bool BrowserIsRunning() {
-  const std::u16string prefix = GetKernelObjectPrefix(GetUpdaterState().real_exe_path);
+bool BrowserIsRunning(const FsPath& real_exe_path) {
+  const std::u16string prefix = GetKernelObjectPrefix(real_exe_path);
   return EventExists(KernelObjectName(prefix, kBrowserRunningSuffix));
 }
 
@@ -63,8 +62,8 @@ UpdateResult SwapWhileRunning(const FsPath& extract_dir, const FsPath& install_d
 
 UpdateResult SwapWhileIdle(const FsPath& extract_dir,
                            const FsPath& install_dir,
+                           const FsPath& browser_exe,
                            const FsPath& old_exe) {
-  const FsPath& browser_exe = GetUpdaterState().browser_exe_path;
   if (!MovePath(browser_exe, old_exe)) {
     return CopyFailure(kLogLineIdleMoveOldFailed, kBrowserIdleMoveOldFailed);
   }
@@ -83,12 +82,13 @@ UpdateResult PackageStartFailure(int error) {
 
 }  // namespace
 
-UpdateResult SwapPortableFiles(const FsPath& download_path,
+UpdateResult SwapPortableFiles(const UpdaterState& state,
+                               const FsPath& download_path,
                                const FsPath& temp_dir,
                                const FsPath& install_dir) {
   const FsPath old_exe = JoinPath(install_dir, kOldBrowserExeName);
   DeletePath(old_exe, /*recursive=*/false);
-  RemoveOlderVersionDirectories(install_dir, GetUpdaterState().current_browser_version);
+  RemoveOlderVersionDirectories(install_dir, state.current_browser_version);
 
   const FsPath extract_dir = JoinPath(temp_dir, kPortableExtractDirName);
   // Whatever an earlier run left would be moved into the installation as if
@@ -102,10 +102,10 @@ UpdateResult SwapPortableFiles(const FsPath& download_path,
   if (!PathExists(JoinPath(extract_dir, kBrowserExeName))) {
     return kBrowserPackageWithoutExecutable;
   }
-  const bool running = BrowserIsRunning();
+  const bool running = BrowserIsRunning(state.real_exe_path);
   DeletePath(old_exe, /*recursive=*/false);
   return running ? SwapWhileRunning(extract_dir, install_dir)
-                 : SwapWhileIdle(extract_dir, install_dir, old_exe);
+                 : SwapWhileIdle(extract_dir, install_dir, state.browser_exe_path, old_exe);
 }
 
 bool MoveDirectoryContents(const FsPath& from_dir, const FsPath& to_dir) {

@@ -2,15 +2,17 @@
 #define AUTO_UPDATE_PORTABLE_SWAP_H_
 
 #include "auto_update/update_result.h"
+#include "auto_update/updater_state.h"
 #include "base/fs_path.h"
 
 namespace updater {
 
-// Updates a portable browser: removes version directories below the running
-// version, runs the package to extract itself into temp_dir, and moves the
-// extracted files into install_dir, leaving a running browser's executable
-// alone: 0, 7, 17, 18, 19, 21 or 22.
-UpdateResult SwapPortableFiles(const FsPath& download_path,
+// Updates the portable browser `state` describes: removes version
+// directories below the running version, runs the package to extract itself
+// into temp_dir, and moves the extracted files into install_dir, leaving a
+// running browser's executable alone: 0, 7, 17, 18, 19, 21 or 22.
+UpdateResult SwapPortableFiles(const UpdaterState& state,
+                               const FsPath& download_path,
                                const FsPath& temp_dir,
                                const FsPath& install_dir);
 

@@ -7,14 +7,17 @@
 
 namespace updater {
 
+struct UpdateContext;
+
 // The worker thread's body: chooses the server set, runs the browser flow
 // and, when the browser had nothing to install, the plug-in flow. Returns the
 // last flow's result (4 when none ran).
-UpdateResult UpdateWorker();
+UpdateResult UpdateWorker(const UpdateContext& context);
 
-// The preferred set (the mirror for Simplified Chinese) when its site
-// answers, else the other one unchecked: one connection attempt per call.
-int ChooseServerSet();
+// The preferred set of the user-interface language (the mirror for
+// Simplified Chinese) when its site answers, else the other one unchecked:
+// one connection attempt per call.
+int ChooseServerSet(int language_index);
 
 // Whether a connection to the host and port of `url` can be made now.
 bool IsServerReachable(std::u16string_view url);

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "auto_update/updater_state.h"
+#include "auto_update/update_context.h"
 #include "base/string_util.h"
 
 namespace updater {
@@ -25,64 +25,72 @@ class FlowStepsTest : public ::testing::Test {
   void SetUp() override {
     const std::u16string base =
         u"Global\\flow_steps_test_" + ASCIIToUTF16(std::to_string(getpid()));
-    UpdaterState& state = GetUpdaterState();
-    state.interactive = true;
-    state.poster = [this](NotifyCode code, NotificationValue value) {
-      posted_.push_back({code, std::move(value)});
-    };
-    state.continue_event = NamedEvent::Create(base + u"_continue");
-    state.cancel_event = NamedEvent::Create(base + u"_cancel");
-    ASSERT_TRUE(state.continue_event.IsValid() && state.cancel_event.IsValid());
+    state_.interactive = true;
+    state_.continue_event = NamedEvent::Create(base + u"_continue");
+    state_.cancel_event = NamedEvent::Create(base + u"_cancel");
+    ASSERT_TRUE(state_.continue_event.IsValid() && state_.cancel_event.IsValid());
   }
-  void TearDown() override { GetUpdaterState() = UpdaterState(); }
 
   Confirmation Wait(uint32_t timeout_ms = 10000) {
-    return WaitForConfirmation(kNotifyBrowserReady, FsPath(u"/tmp/setup.exe"),
+    return WaitForConfirmation(context_, kNotifyBrowserReady, FsPath(u"/tmp/setup.exe"),
                                kNotifyBrowserInstalling, timeout_ms);
   }
 
+  UpdaterState state_;
+  const ParsedCommandLine command_line_{u"updater"};
   std::vector<Posted> posted_;
+  const UpdateContext context_{state_, command_line_,
+                               [this](NotifyCode code, NotificationValue value) {
+                                 posted_.push_back({code, std::move(value)});
+                               }};
 };
 
 TEST_F(FlowStepsTest, ConfirmationContinuesCancelsAndTimesOut) {
-  UpdaterState& state = GetUpdaterState();
   std::thread confirm([&] {
     usleep(50000);
-    state.continue_event.Set();
+    state_.continue_event.Set();
   });
   EXPECT_EQ(Wait(), Confirmation::kContinue);
   confirm.join();
-  EXPECT_FALSE(state.continue_event.IsSignaled()) << "the event that ended the wait is reset";
+  EXPECT_FALSE(state_.continue_event.IsSignaled()) << "the event that ended the wait is reset";
   ASSERT_EQ(posted_.size(), 2u);
   EXPECT_EQ(posted_[0].code, kNotifyBrowserReady);
   EXPECT_EQ(std::get<std::u16string>(posted_[0].value), u"/tmp/setup.exe");
   EXPECT_EQ(posted_[1].code, kNotifyBrowserInstalling);
 
   posted_.clear();
-  state.cancel_event.Set();
+  state_.cancel_event.Set();
   EXPECT_EQ(Wait(), Confirmation::kCancel);
-  EXPECT_FALSE(state.cancel_event.IsSignaled());
+  EXPECT_FALSE(state_.cancel_event.IsSignaled());
   ASSERT_EQ(posted_.size(), 1u) << "no installing notice after a cancel";
 
   // Both set: the user's confirmation wins, and the cancel stays pending.
-  state.cancel_event.Set();
-  state.continue_event.Set();
+  state_.cancel_event.Set();
+  state_.continue_event.Set();
   EXPECT_EQ(Wait(), Confirmation::kContinue);
-  EXPECT_TRUE(state.cancel_event.IsSignaled());
-  state.cancel_event.Reset();
+  EXPECT_TRUE(state_.cancel_event.IsSignaled());
+  state_.cancel_event.Reset();
 
   EXPECT_EQ(Wait(/*timeout_ms=*/50), Confirmation::kFailed);
-  state.continue_event.Close();
+  state_.continue_event.Close();
   EXPECT_EQ(Wait(), Confirmation::kFailed) << "an invalid event fails the wait";
 }
 
 TEST_F(FlowStepsTest, ProgressIsPostedTruncatedAndOnlyInInteractiveMode) {
-  EXPECT_TRUE(OnBrowserDownloadProgress(0.0));
-  EXPECT_TRUE(OnBrowserDownloadProgress(99.9));
-  EXPECT_TRUE(OnFlashDownloadProgress(250.5));
-  EXPECT_TRUE(OnFlashDownloadProgress(1e300));
-  GetUpdaterState().interactive = false;
-  EXPECT_TRUE(OnBrowserDownloadProgress(50.0));
+  {
+    const ScopedProgressPoster browser(context_, kNotifyBrowserProgress);
+    EXPECT_TRUE(PostDownloadProgress(0.0));
+    EXPECT_TRUE(PostDownloadProgress(99.9));
+  }
+  {
+    const ScopedProgressPoster flash(context_, kNotifyFlashProgress);
+    EXPECT_TRUE(PostDownloadProgress(250.5));
+    EXPECT_TRUE(PostDownloadProgress(1e300));
+  }
+  EXPECT_TRUE(PostDownloadProgress(7.0)) << "unbound: posts nothing";
+  const ScopedProgressPoster silent(context_, kNotifyBrowserProgress);
+  state_.interactive = false;
+  EXPECT_TRUE(PostDownloadProgress(50.0));
   ASSERT_EQ(posted_.size(), 4u);
   EXPECT_EQ(posted_[0].code, kNotifyBrowserProgress);
   EXPECT_EQ(std::get<int64_t>(posted_[0].value), 0);

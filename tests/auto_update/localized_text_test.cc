@@ -299,7 +299,7 @@ TEST(LocalizedTextTest, EveryEntryHasExactlyItsTextInEveryLanguage) {
 
 TEST(LocalizedTextTest, FallsBackToEnglish) {
   for (const LocalizedText* entry : kCatalog) {
-    const std::u16string english = entry->texts[kEnglishLanguageIndex];
+    const std::u16string english = entry->texts[kLanguageEnglish];
     for (const int index : {kGermanLanguageIndex, -1, 10, INT_MIN, INT_MAX}) {
       EXPECT_EQ(Text(*entry, index), english) << index;
     }

@@ -1,0 +1,11 @@
+#include "auto_update/update_context.h"
+
+#include <utility>
+
+namespace updater {
+
+void UpdateContext::Post(NotifyCode code, NotificationValue value) const {
+  if (state.interactive && poster) poster(code, std::move(value));
+}
+
+}  // namespace updater
