@@ -1,4 +1,5 @@
 #include "authenticode/installer_signature.h"
+#include "authenticode/installer_signature_check_linux.h"
 #include "base/build_config.h"
 
 namespace updater {

@@ -1,4 +1,4 @@
-#include "authenticode/read_only_file.h"
+#include "authenticode/read_only_file_platform.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "base/directory_search.h"
-#include "base/posix_file_util.h"
+#include "base/directory_search_platform.h"
+#include "base/file_util_posix.h"
 #include "base/string_util.h"
 #include "base/wildcard_match.h"
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/directory_search.h"
+#include "base/directory_search_platform.h"
 #include "base/file_platform.h"
 #include "base/fs_path.h"
 

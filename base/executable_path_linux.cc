@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "base/executable_path.h"
+#include "base/executable_path_platform.h"
 #include "base/string_util.h"
 
 namespace updater {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/file_platform.h"
-#include "base/posix_file_util.h"
+#include "base/file_util_posix.h"
 
 namespace updater::platform {
 namespace {

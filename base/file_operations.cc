@@ -1,6 +1,6 @@
 #include "base/file_operations.h"
 
-#include "base/directory_search.h"
+#include "base/directory_search_platform.h"
 #include "base/file_attributes.h"
 #include "base/file_platform.h"
 #include "base/path_operations.h"

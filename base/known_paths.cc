@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "base/at_exit.h"
-#include "base/executable_path.h"
+#include "base/executable_path_platform.h"
 #include "base/path_operations.h"
 
 namespace updater {

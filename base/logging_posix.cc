@@ -7,7 +7,7 @@
 #include <atomic>
 #include <string>
 
-#include "base/executable_path.h"
+#include "base/executable_path_platform.h"
 #include "base/logging_platform.h"
 #include "base/string_util.h"
 

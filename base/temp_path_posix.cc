@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "base/file_util_posix.h"
 #include "base/known_paths.h"
-#include "base/posix_file_util.h"
 #include "base/string_util.h"
 
 namespace updater {

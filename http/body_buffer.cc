@@ -3,7 +3,7 @@
 #include <cstring>
 #include <limits>
 
-#include "http/body_memory.h"
+#include "http/body_memory_platform.h"
 
 namespace updater {
 namespace {

@@ -1,4 +1,4 @@
-#include "http/body_memory.h"
+#include "http/body_memory_platform.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

@@ -12,7 +12,7 @@
 #include "http/proxy_list.h"
 #include "http/request_headers.h"
 #include "http/request_url.h"
-#include "http/response_file.h"
+#include "http/response_file_platform.h"
 
 namespace updater {
 namespace {

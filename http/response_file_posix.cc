@@ -1,4 +1,4 @@
-#include "http/response_file.h"
+#include "http/response_file_platform.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

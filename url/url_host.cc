@@ -1,6 +1,6 @@
 #include "url/url_host.h"
 
-#include "url/domain_to_ascii.h"
+#include "url/domain_to_ascii_platform.h"
 #include "url/ip_address.h"
 #include "url/percent_encode.h"
 

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "authenticode/installer_signature_check_linux.h"
 #include "tests/authenticode/signature_corpus.h"
 #include "tests/authenticode/test_pe_image.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "base/at_exit.h"
-#include "base/executable_path.h"
+#include "base/executable_path_platform.h"
 #include "base/known_path_cache.h"
 #include "base/os_version.h"
 #include "base/path_operations.h"

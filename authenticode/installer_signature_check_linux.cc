@@ -1,4 +1,4 @@
-#include "authenticode/installer_signature.h"
+#include "authenticode/installer_signature_check_linux.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "authenticode/certificate_table.h"
-#include "authenticode/image_digest.h"
+#include "authenticode/image_digest_linux.h"
 #include "authenticode/pe_image_layout.h"
-#include "authenticode/read_only_file.h"
-#include "authenticode/signed_data_check.h"
+#include "authenticode/read_only_file_platform.h"
+#include "authenticode/signed_data_check_linux.h"
 
 namespace updater {
 namespace {

@@ -1,5 +1,5 @@
-#ifndef HTTP_BODY_MEMORY_H_
-#define HTTP_BODY_MEMORY_H_
+#ifndef HTTP_BODY_MEMORY_PLATFORM_H_
+#define HTTP_BODY_MEMORY_PLATFORM_H_
 
 #include <cstddef>
 
@@ -14,4 +14,4 @@ void FreeBodyMemory(void* block);
 
 }  // namespace updater
 
-#endif  // HTTP_BODY_MEMORY_H_
+#endif  // HTTP_BODY_MEMORY_PLATFORM_H_

@@ -1,5 +1,5 @@
-#ifndef URL_DOMAIN_TO_ASCII_H_
-#define URL_DOMAIN_TO_ASCII_H_
+#ifndef URL_DOMAIN_TO_ASCII_PLATFORM_H_
+#define URL_DOMAIN_TO_ASCII_PLATFORM_H_
 
 #include <optional>
 #include <string>
@@ -16,4 +16,4 @@ std::optional<std::string> DomainToASCII(std::string_view domain);
 
 }  // namespace updater
 
-#endif  // URL_DOMAIN_TO_ASCII_H_
+#endif  // URL_DOMAIN_TO_ASCII_PLATFORM_H_

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/file_platform.h"
-#include "base/posix_file_util.h"
+#include "base/file_util_posix.h"
 #include "base/string_util.h"
 
 namespace updater::platform {

@@ -1,4 +1,4 @@
-#include "url/domain_to_ascii.h"
+#include "url/domain_to_ascii_platform.h"
 
 #include <unicode/uidna.h>
 #include <unicode/utypes.h>

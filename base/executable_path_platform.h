@@ -1,5 +1,5 @@
-#ifndef BASE_EXECUTABLE_PATH_H_
-#define BASE_EXECUTABLE_PATH_H_
+#ifndef BASE_EXECUTABLE_PATH_PLATFORM_H_
+#define BASE_EXECUTABLE_PATH_PLATFORM_H_
 
 #include "base/fs_path.h"
 
@@ -11,4 +11,4 @@ FsPath ReadExecutablePath();
 
 }  // namespace updater
 
-#endif  // BASE_EXECUTABLE_PATH_H_
+#endif  // BASE_EXECUTABLE_PATH_PLATFORM_H_

@@ -1,5 +1,5 @@
-#ifndef BASE_DIRECTORY_SEARCH_H_
-#define BASE_DIRECTORY_SEARCH_H_
+#ifndef BASE_DIRECTORY_SEARCH_PLATFORM_H_
+#define BASE_DIRECTORY_SEARCH_PLATFORM_H_
 
 #include <memory>
 #include <string>
@@ -63,4 +63,4 @@ class DirectorySearch {
 
 }  // namespace updater
 
-#endif  // BASE_DIRECTORY_SEARCH_H_
+#endif  // BASE_DIRECTORY_SEARCH_PLATFORM_H_

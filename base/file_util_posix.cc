@@ -1,4 +1,4 @@
-#include "base/posix_file_util.h"
+#include "base/file_util_posix.h"
 
 #include <errno.h>
 #include <fcntl.h>

@@ -1,5 +1,5 @@
-#ifndef BASE_POSIX_FILE_UTIL_H_
-#define BASE_POSIX_FILE_UTIL_H_
+#ifndef BASE_FILE_UTIL_POSIX_H_
+#define BASE_FILE_UTIL_POSIX_H_
 
 #include <string>
 #include <string_view>
@@ -49,4 +49,4 @@ class ScopedFd {
 
 }  // namespace updater::posix
 
-#endif  // BASE_POSIX_FILE_UTIL_H_
+#endif  // BASE_FILE_UTIL_POSIX_H_

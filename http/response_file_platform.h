@@ -1,5 +1,5 @@
-#ifndef HTTP_RESPONSE_FILE_H_
-#define HTTP_RESPONSE_FILE_H_
+#ifndef HTTP_RESPONSE_FILE_PLATFORM_H_
+#define HTTP_RESPONSE_FILE_PLATFORM_H_
 
 #include <cstdint>
 #include <span>
@@ -15,4 +15,4 @@ bool WriteResponseFile(const FsPath& path, std::span<const uint8_t> bytes);
 
 }  // namespace updater
 
-#endif  // HTTP_RESPONSE_FILE_H_
+#endif  // HTTP_RESPONSE_FILE_PLATFORM_H_

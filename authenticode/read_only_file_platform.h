@@ -1,5 +1,5 @@
-#ifndef AUTHENTICODE_READ_ONLY_FILE_H_
-#define AUTHENTICODE_READ_ONLY_FILE_H_
+#ifndef AUTHENTICODE_READ_ONLY_FILE_PLATFORM_H_
+#define AUTHENTICODE_READ_ONLY_FILE_PLATFORM_H_
 
 #include <cstdint>
 #include <optional>
@@ -34,4 +34,4 @@ class ReadOnlyFile {
 
 }  // namespace updater
 
-#endif  // AUTHENTICODE_READ_ONLY_FILE_H_
+#endif  // AUTHENTICODE_READ_ONLY_FILE_PLATFORM_H_
