@@ -1,13 +1,12 @@
 #include "auto_update/flash_update.h"
 
-#include <cerrno>
-
 #include "auto_update/flow_steps.h"
 #include "auto_update/installer_launch.h"
 #include "auto_update/updater_log.h"
 #include "auto_update/updater_state.h"
 #include "base/file_operations.h"
 #include "base/known_paths.h"
+#include "base/last_error_platform.h"
 #include "base/path_operations.h"
 #include "base/string_util.h"
 
@@ -64,7 +63,8 @@ UpdateResult Install(const FsPath& installer_path, const PluginDirectories& dire
     if (LaunchAndWait(command_line)) {
       SwapStagedPlugin(directories);
     } else {
-      LogStartFailure(kLogLineFlashInstallerStartFailed, "pepper flash installer", errno);
+      LogStartFailure(kLogLineFlashInstallerStartFailed, "pepper flash installer",
+                      platform::LastError());
       result = kFlashInstallerStartFailed;
     }
   }

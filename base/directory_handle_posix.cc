@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "base/file_platform.h"
+#include "base/directory_handle_platform.h"
 #include "base/file_util_posix.h"
 
 namespace updater::platform {

@@ -2,38 +2,12 @@
 #define BASE_DIRECTORY_SEARCH_PLATFORM_H_
 
 #include <memory>
-#include <string>
 #include <string_view>
 
-#include "base/file_attributes.h"
-#include "base/file_platform.h"
-#include "base/os_version.h"
+#include "base/directory_entry.h"
+#include "base/directory_handle_platform.h"
 
-namespace updater {
-
-// The platform's record of one directory entry.
-struct WalkEntry {
-  FileAttributes attributes = 0;
-  std::u16string name;
-  FileId id;
-
-  bool IsDirectory() const { return (attributes & kFileAttributeDirectory) != 0; }
-  bool IsReparsePoint() const { return (attributes & kFileAttributeReparsePoint) != 0; }
-  bool IsReadOnly() const { return (attributes & kFileAttributeReadOnly) != 0; }
-  // "." or "..": the directory itself or its parent, never one of its own.
-  bool IsSelfOrParent() const { return name == u"." || name == u".."; }
-};
-
-// How a search asks the platform for entries.
-enum class SearchMode {
-  kFull,             // every detail the platform has
-  kBasicLargeFetch,  // names and attributes only, fetched in large batches
-};
-
-// The mode the running system serves best.
-inline SearchMode PreferredSearchMode() {
-  return GetOsVersionClass() >= kOsWin7 ? SearchMode::kBasicLargeFetch : SearchMode::kFull;
-}
+namespace updater::platform {
 
 // One open search of a directory for entries whose names match a pattern
 // ("*" and "?" wildcards), in the platform's order; "." and ".." included
@@ -48,7 +22,7 @@ class DirectorySearch {
   // Starts a search of an open directory from its first entry and reads
   // that; false (and nothing open) when the directory cannot be read or
   // nothing matches. One search at a time per directory.
-  bool Open(const platform::DirectoryHandle& directory,
+  bool Open(const DirectoryHandle& directory,
             std::u16string_view pattern,
             SearchMode mode,
             WalkEntry& entry);
@@ -61,6 +35,6 @@ class DirectorySearch {
   std::unique_ptr<State> state_;
 };
 
-}  // namespace updater
+}  // namespace updater::platform
 
 #endif  // BASE_DIRECTORY_SEARCH_PLATFORM_H_

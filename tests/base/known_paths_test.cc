@@ -67,7 +67,7 @@ TEST(KnownPathsTest, ProcessWideLookupNamesThisProgram) {
   FsPath directory;
   ASSERT_TRUE(GetKnownPath(kExeFile, file));
   ASSERT_TRUE(GetKnownPath(kExeDirectory, directory));
-  EXPECT_EQ(file.value(), ReadExecutablePath().value());
+  EXPECT_EQ(file.value(), platform::ReadExecutablePath().value());
   EXPECT_EQ(directory.value(), ParentDir(file).value());
 }
 
