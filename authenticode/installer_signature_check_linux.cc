@@ -19,7 +19,7 @@ constexpr size_t kReadChunkSize = 1024 * 1024;
 
 // Feeds `ranges` of the file to `digest`, taking what lies in the already
 // read `head` from there, so that every byte is read from the file once.
-bool DigestRanges(const ReadOnlyFile& file,
+bool DigestRanges(const platform::ReadOnlyFile& file,
                   std::span<const uint8_t> head,
                   const std::vector<FileRange>& ranges,
                   ImageDigest& digest) {
@@ -46,7 +46,7 @@ bool DigestRanges(const ReadOnlyFile& file,
 }  // namespace
 
 SignatureStatus CheckInstallerSignature(const FsPath& path, const TrustAnchors& anchors) {
-  const std::optional<ReadOnlyFile> file = ReadOnlyFile::Open(path);
+  const std::optional<platform::ReadOnlyFile> file = platform::ReadOnlyFile::Open(path);
   if (!file) return SignatureStatus::kUnreadableFile;
   const uint64_t file_size = file->size();
 
