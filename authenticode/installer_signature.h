@@ -1,8 +1,6 @@
 #ifndef AUTHENTICODE_INSTALLER_SIGNATURE_H_
 #define AUTHENTICODE_INSTALLER_SIGNATURE_H_
 
-#include "authenticode/signature_status.h"
-#include "authenticode/trust_anchors.h"
 #include "base/fs_path.h"
 
 namespace updater {
@@ -13,13 +11,6 @@ namespace updater {
 // certificate outside its validity period is tolerated; everything else that
 // is wrong, including a missing file, gives false.
 bool VerifyInstallerSignature(const FsPath& path);
-
-// The same against explicit trust anchors.
-bool VerifyInstallerSignature(const FsPath& path, const TrustAnchors& anchors);
-
-// The verdict with its reason. Reads the file once; holds at most its headers,
-// its certificate table and one read buffer in memory.
-SignatureStatus CheckInstallerSignature(const FsPath& path, const TrustAnchors& anchors);
 
 }  // namespace updater
 

@@ -1,12 +1,11 @@
 #include "auto_update/flash_update.h"
 
-#include <cerrno>
-
 #include "auto_update/flow_steps.h"
 #include "auto_update/installer_launch.h"
 #include "auto_update/updater_log.h"
 #include "base/file_operations.h"
 #include "base/known_paths.h"
+#include "base/last_error_platform.h"
 #include "base/path_operations.h"
 #include "base/string_util.h"
 
@@ -64,7 +63,8 @@ UpdateResult Install(const UpdaterState& state,
     if (LaunchAndWait(command_line)) {
       SwapStagedPlugin(directories);
     } else {
-      LogStartFailure(kLogLineFlashInstallerStartFailed, "pepper flash installer", errno);
+      LogStartFailure(kLogLineFlashInstallerStartFailed, "pepper flash installer",
+                      platform::LastError());
       result = kFlashInstallerStartFailed;
     }
   }

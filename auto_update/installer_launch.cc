@@ -1,9 +1,8 @@
 #include "auto_update/installer_launch.h"
 
-#include <cerrno>
-
 #include "auto_update/flow_steps.h"
 #include "auto_update/updater_log.h"
+#include "base/last_error_platform.h"
 #include "base/process_launch.h"
 
 namespace updater {
@@ -13,7 +12,7 @@ UpdateResult RunInstaller(const FsPath& download_path, std::u16string_view abort
   ParsedCommandLine command_line(download_path.value());
   command_line.AddSwitch("kr-auto-update", u"");
   if (!LaunchAndWait(command_line)) {
-    LogStartFailure(kLogLineInstallerStartFailed, "installer", errno);
+    LogStartFailure(kLogLineInstallerStartFailed, "installer", platform::LastError());
     return kBrowserInstallerStartFailed;
   }
   return kResultInstalled;

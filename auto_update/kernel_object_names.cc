@@ -1,7 +1,7 @@
 #include "auto_update/kernel_object_names.h"
 
 #include "base/known_paths.h"
-#include "base/path_rules.h"
+#include "base/path_rules_platform.h"
 #include "base/string_util.h"
 
 namespace updater {
@@ -15,7 +15,7 @@ std::u16string MakeKernelObjectPrefix(std::u16string_view path, char16_t separat
 std::u16string GetKernelObjectPrefix(const FsPath& real_exe_path) {
   FsPath path = real_exe_path;
   if (path.empty()) GetKnownPath(kExeFile, path);
-  return MakeKernelObjectPrefix(path.value(), NativePathRules().join_separator);
+  return MakeKernelObjectPrefix(path.value(), platform::NativePathRules().join_separator);
 }
 
 std::u16string KernelObjectName(std::u16string_view prefix, std::u16string_view suffix) {

@@ -1,6 +1,5 @@
 #include "auto_update/portable_swap.h"
 
-#include <cerrno>
 #include <string>
 
 #include "auto_update/flow_steps.h"
@@ -10,6 +9,7 @@
 #include "base/command_line.h"
 #include "base/directory_walker.h"
 #include "base/file_operations.h"
+#include "base/last_error_platform.h"
 #include "base/logging.h"
 #include "base/path_operations.h"
 #include "base/string_util.h"
@@ -93,11 +93,13 @@ UpdateResult SwapPortableFiles(const UpdaterState& state,
   const FsPath extract_dir = JoinPath(temp_dir, kPortableExtractDirName);
   // Whatever an earlier run left would be moved into the installation as if
   // the package had extracted it: the package is not run beside it.
-  if (!DeletePath(extract_dir, /*recursive=*/true)) return PackageStartFailure(errno);
+  if (!DeletePath(extract_dir, /*recursive=*/true)) {
+    return PackageStartFailure(platform::LastError());
+  }
   ParsedCommandLine command_line(download_path.value());
   command_line.AddArgument(std::string_view("-s"));
   command_line.AddArgument("-d\"" + UTF16ToUTF8(extract_dir.value()) + "\"");
-  if (!LaunchAndWait(command_line)) return PackageStartFailure(errno);
+  if (!LaunchAndWait(command_line)) return PackageStartFailure(platform::LastError());
 
   if (!PathExists(JoinPath(extract_dir, kBrowserExeName))) {
     return kBrowserPackageWithoutExecutable;

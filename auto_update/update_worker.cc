@@ -4,6 +4,7 @@
 #include "auto_update/flash_update.h"
 #include "auto_update/language.h"
 #include "auto_update/notification.h"
+#include "auto_update/server_reachability.h"
 #include "auto_update/server_set.h"
 #include "auto_update/update_context.h"
 #include "base/command_line.h"

@@ -1,8 +1,6 @@
 #ifndef AUTO_UPDATE_UPDATE_WORKER_H_
 #define AUTO_UPDATE_UPDATE_WORKER_H_
 
-#include <string_view>
-
 #include "auto_update/update_result.h"
 
 namespace updater {
@@ -18,9 +16,6 @@ UpdateResult UpdateWorker(const UpdateContext& context);
 // Simplified Chinese) when its site answers, else the other one unchecked:
 // one connection attempt per call.
 int ChooseServerSet(int language_index);
-
-// Whether a connection to the host and port of `url` can be made now.
-bool IsServerReachable(std::u16string_view url);
 
 }  // namespace updater
 

@@ -5,6 +5,7 @@
 
 #include "base/at_exit.h"
 #include "base/command_string_split.h"
+#include "base/process_arguments_platform.h"
 #include "base/string_util.h"
 
 namespace updater {
@@ -180,8 +181,8 @@ std::u16string QuoteArgument(std::u16string_view text) {
 // starts; later calls only read it.
 const ParsedCommandLine& CurrentProcessCommandLine() {
   if (g_current_process_command_line == nullptr) {
-    g_current_process_command_line =
-        new ParsedCommandLine(ParsedCommandLine::FromArguments(CurrentProcessArguments()));
+    g_current_process_command_line = new ParsedCommandLine(
+        ParsedCommandLine::FromArguments(platform::CurrentProcessArguments()));
     AtExitManager::RegisterCallback([] {
       delete g_current_process_command_line;
       g_current_process_command_line = nullptr;

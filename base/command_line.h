@@ -61,9 +61,6 @@ std::u16string QuoteArgument(std::u16string_view text);
 // at-exit registry is torn down.
 const ParsedCommandLine& CurrentProcessCommandLine();
 
-// The process's arguments as it got them (platform code).
-std::vector<std::u16string> CurrentProcessArguments();
-
 }  // namespace updater
 
 #endif  // BASE_COMMAND_LINE_H_

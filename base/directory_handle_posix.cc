@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "base/file_platform.h"
-#include "base/posix_file_util.h"
+#include "base/directory_handle_platform.h"
+#include "base/file_util_posix.h"
 
 namespace updater::platform {
 namespace {

@@ -5,12 +5,12 @@
 
 #include <string>
 
-#include "base/directory_search.h"
-#include "base/posix_file_util.h"
+#include "base/directory_search_platform.h"
+#include "base/file_util_posix.h"
 #include "base/string_util.h"
 #include "base/wildcard_match.h"
 
-namespace updater {
+namespace updater::platform {
 
 struct DirectorySearch::State {
   DIR* directory = nullptr;
@@ -24,20 +24,17 @@ DirectorySearch::~DirectorySearch() {
 }
 
 // readdir has a single mode, which already gives names and types only.
-bool DirectorySearch::Open(const platform::DirectoryHandle& directory,
+bool DirectorySearch::Open(const DirectoryHandle& directory,
                            std::u16string_view pattern,
                            SearchMode /*mode*/,
                            WalkEntry& entry) {
   Close();
   // The stream owns a copy of the descriptor; the copy shares the position,
   // which an earlier search may have moved.
-  const int fd = fcntl(posix::DescriptorOf(directory), F_DUPFD_CLOEXEC, 0);
-  if (fd < 0) return false;
-  DIR* opened = fdopendir(fd);
-  if (opened == nullptr) {
-    close(fd);
-    return false;
-  }
+  posix::ScopedFd fd(fcntl(posix::DescriptorOf(directory), F_DUPFD_CLOEXEC, 0));
+  DIR* opened = fd.IsValid() ? fdopendir(fd.get()) : nullptr;
+  if (opened == nullptr) return false;
+  fd.Release();  // closedir closes it
   rewinddir(opened);
   state_ = std::make_unique<State>(State{opened, std::u16string(pattern)});
   return Next(entry);
@@ -71,4 +68,4 @@ void DirectorySearch::Close() {
   state_.reset();
 }
 
-}  // namespace updater
+}  // namespace updater::platform

@@ -6,8 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "base/directory_search.h"
-#include "base/file_platform.h"
+#include "base/directory_entry.h"
+#include "base/directory_handle_platform.h"
+#include "base/directory_search_platform.h"
 #include "base/fs_path.h"
 
 namespace updater {
@@ -62,7 +63,7 @@ class DirectoryWalker {
   std::u16string pattern_;
   std::vector<PendingDirectory> pending_;
   SharedDirectory directory_;
-  DirectorySearch search_;
+  platform::DirectorySearch search_;
   bool has_entry_ = false;
   WalkEntry entry_;
 };

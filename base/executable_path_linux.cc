@@ -4,10 +4,10 @@
 #include <string>
 #include <utility>
 
-#include "base/executable_path.h"
+#include "base/executable_path_platform.h"
 #include "base/string_util.h"
 
-namespace updater {
+namespace updater::platform {
 
 FsPath ReadExecutablePath() {
   char buffer[PATH_MAX];
@@ -20,4 +20,4 @@ FsPath ReadExecutablePath() {
   return FsPath(std::move(path));
 }
 
-}  // namespace updater
+}  // namespace updater::platform

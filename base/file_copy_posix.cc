@@ -6,11 +6,12 @@
 
 #include <functional>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "base/file_platform.h"
-#include "base/posix_file_util.h"
+#include "base/file_util_posix.h"
 
 namespace updater::platform {
 namespace {
@@ -25,29 +26,12 @@ constexpr char kTemporaryLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
 constexpr size_t kTemporaryRandomChars = 8;
 constexpr int kTemporaryAttempts = 100;
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t written = write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
 bool CopyContents(int from_fd, int to_fd) {
-  std::vector<char> buffer(kCopyChunkBytes);
+  std::vector<uint8_t> buffer(kCopyChunkBytes);
   for (;;) {
-    const ssize_t got = read(from_fd, buffer.data(), buffer.size());
-    if (got == 0) return true;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (!WriteAll(to_fd, buffer.data(), static_cast<size_t>(got))) return false;
+    const ssize_t got = posix::ReadFully(from_fd, buffer);
+    if (got <= 0) return got == 0;
+    if (!posix::WriteFully(to_fd, std::span(buffer).first(static_cast<size_t>(got)))) return false;
   }
 }
 
@@ -95,7 +79,7 @@ bool ToNativeNames(EntryAt from, EntryAt to, std::string& from_name, std::string
 
 }  // namespace
 
-bool CopyFile(EntryAt from, EntryAt to, bool writable) {
+bool CopyFileAt(EntryAt from, EntryAt to, bool writable) {
   std::string from_name;
   std::string to_name;
   if (!ToNativeNames(from, to, from_name, to_name)) return false;

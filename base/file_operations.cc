@@ -1,8 +1,10 @@
 #include "base/file_operations.h"
 
-#include "base/directory_search.h"
+#include "base/directory_entry.h"
+#include "base/directory_search_platform.h"
 #include "base/file_attributes.h"
 #include "base/file_platform.h"
+#include "base/last_error_platform.h"
 #include "base/path_operations.h"
 
 namespace updater {
@@ -38,7 +40,7 @@ bool Inspect(const DirectoryHandle& directory, std::u16string_view name, WalkEnt
 // ".." aside, until it fails.
 template <typename Visit>
 bool ForEachEntry(const DirectoryHandle& directory, std::u16string_view pattern, Visit visit) {
-  DirectorySearch search;
+  platform::DirectorySearch search;
   WalkEntry entry;
   for (bool found = search.Open(directory, pattern, PreferredSearchMode(), entry); found;
        found = search.Next(entry)) {
@@ -78,11 +80,11 @@ bool DeleteEntry(const DirectoryHandle& directory,
   const EntryAt at{directory, entry.name};
   if (!entry.IsDirectory()) {
     if (entry.IsReadOnly()) platform::MakeDeletable(at);  // a failure shows as the delete failing
-    return platform::DeleteFile(at);
+    return platform::DeleteFileAt(at);
   }
   if (!recursive) return true;
   if (!entry.IsReparsePoint() && !DeleteContents(directory, entry, path, pattern)) return false;
-  return platform::RemoveDirectory(at);
+  return platform::RemoveDirectoryAt(at);
 }
 
 bool DeleteMatchingIn(const DirectoryHandle& directory,
@@ -124,8 +126,8 @@ bool CopyEntry(const CopySource& from, EntryAt to, const FsPath& target) {
   if (IsTooLong(from.path) || IsTooLong(target)) return false;
   const EntryAt source{from.directory, from.entry.name};
   if (from.entry.IsReparsePoint()) return platform::CopyLink(source, to);
-  if (!from.entry.IsDirectory()) return platform::CopyFile(source, to, /*writable=*/true);
-  if (!IsRealDirectory(to) && !platform::CreateDirectory(to)) return false;
+  if (!from.entry.IsDirectory()) return platform::CopyFileAt(source, to, /*writable=*/true);
+  if (!IsRealDirectory(to) && !platform::CreateDirectoryAt(to)) return false;
   const DirectoryHandle source_directory = platform::OpenDirectory(source, &from.entry.id);
   const DirectoryHandle target_directory = platform::OpenDirectory(to, nullptr);
   if (!source_directory.IsValid() || !target_directory.IsValid()) return false;
@@ -165,11 +167,11 @@ bool DeletePath(const FsPath& p, bool recursive) {
   if (!parent.IsValid() || !Inspect(parent, last, entry)) return !PathExists(p);
   const EntryAt at{parent, entry.name};
   if (entry.IsReadOnly() && !platform::MakeDeletable(at)) return false;
-  if (!entry.IsDirectory()) return platform::DeleteFile(at);
+  if (!entry.IsDirectory()) return platform::DeleteFileAt(at);
   if (recursive && !entry.IsReparsePoint() && !DeleteContents(parent, entry, p, kMatchAll)) {
     return false;
   }
-  return platform::RemoveDirectory(at);
+  return platform::RemoveDirectoryAt(at);
 }
 
 bool DeleteMatching(const FsPath& dir, std::u16string_view pattern, bool recursive) {
@@ -185,8 +187,8 @@ bool CopyOneFile(const FsPath& from, const FsPath& to) {
   const DirectoryHandle from_parent = OpenParent(from);
   const DirectoryHandle to_parent = OpenParent(to);
   return from_parent.IsValid() && to_parent.IsValid() &&
-         platform::CopyFile(EntryAt{from_parent, LastComponent(from)},
-                            EntryAt{to_parent, LastComponent(to)}, /*writable=*/true);
+         platform::CopyFileAt(EntryAt{from_parent, LastComponent(from)},
+                              EntryAt{to_parent, LastComponent(to)}, /*writable=*/true);
 }
 
 bool CopyTree(const FsPath& from, const FsPath& to) {

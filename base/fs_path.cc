@@ -1,5 +1,6 @@
 #include "base/fs_path.h"
 
+#include "base/path_rules_platform.h"
 #include "base/string_util.h"
 
 namespace updater {
@@ -26,7 +27,7 @@ bool PathsEqual(const FsPath& a, const FsPath& b, const PathRules& rules) {
 }
 
 bool operator==(const FsPath& a, const FsPath& b) {
-  return PathsEqual(a, b, NativePathRules());
+  return PathsEqual(a, b, platform::NativePathRules());
 }
 
 }  // namespace updater

@@ -3,8 +3,9 @@
 #include <mutex>
 
 #include "base/at_exit.h"
-#include "base/executable_path.h"
+#include "base/executable_path_platform.h"
 #include "base/path_operations.h"
+#include "base/temp_path_platform.h"
 
 namespace updater {
 namespace {
@@ -16,7 +17,7 @@ KnownPathCache* g_cache = nullptr;
 KnownPathCache& ProcessKnownPathCache() {
   std::lock_guard<std::mutex> hold(g_cache_creation_lock);
   if (g_cache == nullptr) {
-    g_cache = new KnownPathCache(&ReadExecutablePath);
+    g_cache = new KnownPathCache(&platform::ReadExecutablePath);
     AtExitManager::RegisterCallback([] {
       std::lock_guard<std::mutex> hold_for_teardown(g_cache_creation_lock);
       delete g_cache;
@@ -33,7 +34,7 @@ bool GetKnownPath(KnownPathKey key, FsPath& out) {
 }
 
 bool GetTempDirectory(FsPath& out) {
-  const FsPath reported(ReadPlatformTempPath());
+  const FsPath reported(platform::ReadTempPath());
   if (reported.empty() || reported.size() >= kMaxPathChars) return false;
   out = TrimTrailingSeparators(reported);
   return true;

@@ -1,8 +1,6 @@
 #ifndef BASE_KNOWN_PATHS_H_
 #define BASE_KNOWN_PATHS_H_
 
-#include <string>
-
 #include "base/fs_path.h"
 #include "base/known_path_cache.h"
 
@@ -17,10 +15,6 @@ bool GetKnownPath(KnownPathKey key, FsPath& out);
 // its one); false when the platform names none or one of kMaxPathChars
 // characters or more. Asked of the platform on every call.
 bool GetTempDirectory(FsPath& out);
-
-// The directory the platform gives this user for temporary files, one that
-// no other user can write; empty when there is none (platform code).
-std::u16string ReadPlatformTempPath();
 
 }  // namespace updater
 

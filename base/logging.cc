@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/last_error_platform.h"
 #include "base/logging_platform.h"
 #include "base/string_util.h"
 
@@ -61,14 +62,14 @@ LogStream& LogStream::operator<<(std::u16string_view text) {
 }
 
 LogMessage::LogMessage(const char* file, int line, LogSeverity severity)
-    : file_(file), line_(line), severity_(severity), saved_errno_(GetLastErrorCode()) {}
+    : file_(file), line_(line), severity_(severity), saved_last_error_(platform::LastError()) {}
 
 LogMessage::~LogMessage() {
   const std::string line =
-      FormatLogLine(CurrentLocalTime(), severity_, file_, line_, stream_.str());
-  if (severity_ >= kLogERROR) WriteToStandardError(line);
-  AppendToLogFile(line);
-  SetLastErrorCode(saved_errno_);
+      FormatLogLine(platform::CurrentLocalTime(), severity_, file_, line_, stream_.str());
+  if (severity_ >= kLogERROR) platform::WriteToStandardError(line);
+  platform::AppendToLogFile(line);
+  platform::SetLastError(saved_last_error_);
   if (severity_ == kLogFATAL) std::abort();
 }
 

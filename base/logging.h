@@ -15,7 +15,8 @@
 // A statement below the minimum severity or above the verbose level evaluates
 // none of its operands. Each line is appended to "debug.log" beside the
 // executable (else in the current directory) with one write; ERROR and FATAL
-// go to stderr too; FATAL then aborts. A log statement never changes errno.
+// go to stderr too; FATAL then aborts. A log statement never changes the
+// platform's last error.
 
 namespace updater {
 
@@ -78,7 +79,7 @@ class LogMessage {
   const char* file_;
   int line_;
   LogSeverity severity_;
-  int saved_errno_;
+  int saved_last_error_;
   LogStream stream_;
 };
 
@@ -92,18 +93,20 @@ struct LogMessageVoidify {
 #define UPDATER_LAZY_STREAM(stream, condition) \
   !(condition) ? (void)0 : ::updater::LogMessageVoidify() & (stream)
 
-#define UPDATER_LOG_STREAM(file, line, severity)                                             \
-  UPDATER_LAZY_STREAM(::updater::LogMessage(file, line, ::updater::kLog##severity).stream(), \
-                      ::updater::kLog##severity >= ::updater::kMinLogSeverity)
+// `severity` is a kLog constant. The macros below paste the severity's name
+// onto "kLog" before anything could expand it: <windows.h> defines ERROR.
+#define UPDATER_LOG_STREAM(file, line, severity)                            \
+  UPDATER_LAZY_STREAM(::updater::LogMessage(file, line, severity).stream(), \
+                      (severity) >= ::updater::kMinLogSeverity)
 
 #define UPDATER_VLOG_STREAM(file, line, level)                              \
   UPDATER_LAZY_STREAM(::updater::LogMessage(file, line, -(level)).stream(), \
                       (level) <= ::updater::kVerboseLevel)
 
-#define LOG(severity) UPDATER_LOG_STREAM(__FILE__, __LINE__, severity)
+#define LOG(severity) UPDATER_LOG_STREAM(__FILE__, __LINE__, ::updater::kLog##severity)
 #define VLOG(level) UPDATER_VLOG_STREAM(__FILE__, __LINE__, level)
 #define UPDATER_LOG_AT(line, severity) \
-  UPDATER_LOG_STREAM(::updater::kChiefSourceFile, line, severity)
+  UPDATER_LOG_STREAM(::updater::kChiefSourceFile, line, ::updater::kLog##severity)
 #define UPDATER_VLOG_AT(line, level) UPDATER_VLOG_STREAM(::updater::kChiefSourceFile, line, level)
 
 #endif  // BASE_LOGGING_H_

@@ -5,17 +5,15 @@
 
 #include "base/logging.h"
 
-namespace updater {
+namespace updater::platform {
 
-// The platform side of logging.
-int GetLastErrorCode();
-void SetLastErrorCode(int code);
+// The local time now.
 LogTime CurrentLocalTime();
 // Appends `line` to the process's log file, opening it on first use; a line
 // that cannot be written is dropped.
 void AppendToLogFile(std::string_view line);
 void WriteToStandardError(std::string_view line);
 
-}  // namespace updater
+}  // namespace updater::platform
 
 #endif  // BASE_LOGGING_PLATFORM_H_

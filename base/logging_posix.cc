@@ -1,17 +1,18 @@
-#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdint>
+#include <span>
 #include <string>
 
-#include "base/executable_path.h"
+#include "base/executable_path_platform.h"
+#include "base/file_util_posix.h"
 #include "base/logging_platform.h"
-#include "base/string_util.h"
 
-namespace updater {
+namespace updater::platform {
 namespace {
 
 constexpr char kLogFileName[] = "debug.log";
@@ -23,25 +24,24 @@ std::atomic<int> g_log_file{-1};
 // Only a regular file, never through a link: a link planted where the log
 // falls back (the current directory) would have the updater append to a file
 // of someone else's choosing, and a FIFO would hold it.
-int OpenForAppending(const std::string& path) {
-  const int fd =
-      open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+posix::ScopedFd OpenForAppending(const std::string& path) {
+  posix::ScopedFd fd(open(
+      path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
   struct stat status;
-  if (fd >= 0 && (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
-    close(fd);
-    return -1;
-  }
+  if (fd.IsValid() && (fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))) fd.Reset();
   return fd;
 }
 
-int OpenLogFile() {
-  const std::string executable = UTF16ToUTF8(ReadExecutablePath().value());
-  const size_t separator = executable.rfind('/');
-  int fd = -1;
-  if (separator != std::string::npos) {
-    fd = OpenForAppending(executable.substr(0, separator + 1) + kLogFileName);
+posix::ScopedFd OpenLogFile() {
+  std::string executable;
+  posix::ScopedFd fd;
+  if (posix::ToNativeText(ReadExecutablePath().value(), executable)) {
+    const size_t separator = executable.rfind('/');
+    if (separator != std::string::npos) {
+      fd = OpenForAppending(executable.substr(0, separator + 1) + kLogFileName);
+    }
   }
-  if (fd < 0) fd = OpenForAppending(kLogFileName);
+  if (!fd.IsValid()) fd = OpenForAppending(kLogFileName);
   return fd;
 }
 
@@ -49,27 +49,19 @@ int OpenLogFile() {
 int LogFile() {
   int fd = g_log_file.load();
   if (fd >= 0) return fd;
-  const int opened = OpenLogFile();
-  if (opened < 0) return -1;
-  if (g_log_file.compare_exchange_strong(fd, opened)) return opened;
-  close(opened);
+  posix::ScopedFd opened = OpenLogFile();
+  if (!opened.IsValid()) return -1;
+  if (g_log_file.compare_exchange_strong(fd, opened.get())) return opened.Release();
   return fd;
 }
 
+// O_APPEND makes each write atomic against other writers of the file; a
+// line goes in one unless the system cuts it short.
 void WriteWhole(int fd, std::string_view text) {
-  // O_APPEND makes the one write atomic against other writers of the file.
-  (void)!write(fd, text.data(), text.size());
+  posix::WriteFully(fd, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
 }  // namespace
-
-int GetLastErrorCode() {
-  return errno;
-}
-
-void SetLastErrorCode(int code) {
-  errno = code;
-}
 
 LogTime CurrentLocalTime() {
   const time_t now = time(nullptr);
@@ -87,4 +79,4 @@ void WriteToStandardError(std::string_view line) {
   WriteWhole(STDERR_FILENO, line);
 }
 
-}  // namespace updater
+}  // namespace updater::platform

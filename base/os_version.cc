@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "base/os_version_platform.h"
+
 namespace updater {
 namespace {
 
@@ -29,7 +31,7 @@ OsVersionClass GetOsVersionClass() {
   int known = g_os_version_class.load(std::memory_order_acquire);
   if (known == kNotComputed) {
     // Two threads may both compute; the first value published stays.
-    const int computed = ReadPlatformOsVersionClass();
+    const int computed = platform::ReadOsVersionClass();
     if (g_os_version_class.compare_exchange_strong(known, computed, std::memory_order_acq_rel)) {
       known = computed;
     }

@@ -26,9 +26,6 @@ OsVersionClass ClassifyOsVersion(int major, int minor, int build);
 // the process. Other systems count as the highest class.
 OsVersionClass GetOsVersionClass();
 
-// Asks the platform (platform code).
-OsVersionClass ReadPlatformOsVersionClass();
-
 }  // namespace updater
 
 #endif  // BASE_OS_VERSION_H_

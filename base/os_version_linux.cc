@@ -1,10 +1,10 @@
-#include "base/os_version.h"
+#include "base/os_version_platform.h"
 
-namespace updater {
+namespace updater::platform {
 
 // Nothing here is limited the way older Windows versions are.
-OsVersionClass ReadPlatformOsVersionClass() {
+OsVersionClass ReadOsVersionClass() {
   return kOsLater;
 }
 
-}  // namespace updater
+}  // namespace updater::platform

@@ -16,9 +16,6 @@ struct PathRules {
 inline constexpr PathRules kWindowsPathRules{u"\\/", true, u'\\'};
 inline constexpr PathRules kPosixPathRules{u"/", false, u'/'};
 
-// The rules of the platform this program was built for (platform code).
-const PathRules& NativePathRules();
-
 }  // namespace updater
 
 #endif  // BASE_PATH_RULES_H_

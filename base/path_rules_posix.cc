@@ -1,9 +1,9 @@
-#include "base/path_rules.h"
+#include "base/path_rules_platform.h"
 
-namespace updater {
+namespace updater::platform {
 
 const PathRules& NativePathRules() {
   return kPosixPathRules;
 }
 
-}  // namespace updater
+}  // namespace updater::platform

@@ -8,15 +8,14 @@
 #include <string>
 #include <system_error>
 #include <thread>
-#include <utility>
 #include <vector>
 
-#include "base/process_launch.h"
-#include "base/string_util.h"
+#include "base/file_util_posix.h"
+#include "base/process_launch_platform.h"
 
 extern char** environ;
 
-namespace updater {
+namespace updater::platform {
 namespace {
 
 constexpr int kFirstUninheritedDescriptor = 3;
@@ -71,7 +70,9 @@ int Spawn(const std::vector<std::u16string>& items, pid_t& child) {
   if (items.empty()) return ENOENT;
   std::vector<std::string> arguments;
   arguments.reserve(items.size());
-  for (const std::u16string& item : items) arguments.push_back(UTF16ToUTF8(item));
+  for (const std::u16string& item : items) {
+    if (!posix::ToNativeText(item, arguments.emplace_back())) return EINVAL;
+  }
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
@@ -85,34 +86,26 @@ int Spawn(const std::vector<std::u16string>& items, pid_t& child) {
 
 }  // namespace
 
-ProcessHandle::~ProcessHandle() {
-  Release();
-}
-
-ProcessHandle::ProcessHandle(ProcessHandle&& other) noexcept
-    : native_(std::exchange(other.native_, kNone)), ended_(other.ended_) {}
-
-ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept {
-  if (this != &other) {
-    Release();
-    native_ = std::exchange(other.native_, kNone);
-    ended_ = other.ended_;
+bool StartProcess(const ParsedCommandLine& command_line, int64_t& process) {
+  pid_t child = 0;
+  const int error = Spawn(command_line.items(), child);
+  if (error != 0) {
+    errno = error;
+    return false;
   }
-  return *this;
+  process = child;
+  return true;
 }
 
-void ProcessHandle::Wait() {
-  if (!IsValid() || ended_) return;
-  WaitForChild(static_cast<pid_t>(native_));
-  ended_ = true;
+void WaitForProcess(int64_t process) {
+  WaitForChild(static_cast<pid_t>(process));
 }
 
 // A child still running is reaped by a thread of its own once it ends, so
 // it never lingers as a zombie and nobody here waits for it.
-void ProcessHandle::Release() {
-  if (!IsValid()) return;
-  const pid_t child = static_cast<pid_t>(std::exchange(native_, kNone));
-  if (ended_ || waitpid(child, nullptr, WNOHANG) != 0) return;
+void ReleaseProcess(int64_t process, bool ended) {
+  const pid_t child = static_cast<pid_t>(process);
+  if (ended || waitpid(child, nullptr, WNOHANG) != 0) return;
   try {
     std::thread(WaitForChild, child).detach();
   } catch (const std::system_error&) {
@@ -120,16 +113,4 @@ void ProcessHandle::Release() {
   }
 }
 
-ProcessHandle LaunchProcess(const ParsedCommandLine& command_line, const LaunchOptions& options) {
-  pid_t child = 0;
-  const int error = Spawn(command_line.items(), child);
-  if (error != 0) {
-    errno = error;
-    return ProcessHandle();
-  }
-  ProcessHandle process(child);
-  if (options.wait) process.Wait();
-  return process;
-}
-
-}  // namespace updater
+}  // namespace updater::platform

@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "base/known_paths.h"
-#include "base/posix_file_util.h"
+#include "base/file_util_posix.h"
 #include "base/string_util.h"
+#include "base/temp_path_platform.h"
 
-namespace updater {
+namespace updater::platform {
 namespace {
 
 constexpr char kTempDirectoryVariable[] = "TMPDIR";
@@ -60,7 +60,7 @@ std::string OwnDirectoryIn(const std::string& shared) {
 // (the shared /tmp) is used only through a private directory of this user
 // inside it. Empty when no such directory can be had, or the reported one is
 // not there to be checked.
-std::u16string ReadPlatformTempPath() {
+std::u16string ReadTempPath() {
   const std::string reported = ReportedTempDirectory();
   struct stat status;
   if (stat(reported.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) return u"";
@@ -70,4 +70,4 @@ std::u16string ReadPlatformTempPath() {
   return UTF8ToUTF16(OwnDirectoryIn(reported));
 }
 
-}  // namespace updater
+}  // namespace updater::platform

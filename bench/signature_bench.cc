@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "authenticode/installer_signature.h"
+#include "authenticode/installer_signature_check_linux.h"
 #include "base/string_util.h"
 #include "tests/authenticode/test_pe_image.h"
 

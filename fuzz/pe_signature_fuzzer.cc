@@ -13,7 +13,7 @@
 
 #include "authenticode/certificate_table.h"
 #include "authenticode/pe_image_layout.h"
-#include "authenticode/signed_data_check.h"
+#include "authenticode/signed_data_check_linux.h"
 #include "authenticode/spc_indirect_data.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <limits>
 
-#include "http/body_memory.h"
+#include "http/body_memory_platform.h"
 
 namespace updater {
 namespace {
@@ -42,7 +42,7 @@ bool BodyBuffer::Append(std::span<const uint8_t> bytes) {
 }
 
 void BodyBuffer::Release() {
-  FreeBodyMemory(data_);
+  platform::FreeBodyMemory(data_);
   data_ = nullptr;
   size_ = 0;
   capacity_ = 0;
@@ -51,7 +51,7 @@ void BodyBuffer::Release() {
 // Pages beyond the zero byte are never written, so a reservation for a
 // Content-Length that lies costs address space, not memory.
 bool BodyBuffer::Reserve(size_t capacity) {
-  void* grown = ResizeBodyMemory(data_, capacity);
+  void* grown = platform::ResizeBodyMemory(data_, capacity);
   if (!grown) return false;
   data_ = static_cast<uint8_t*>(grown);
   capacity_ = capacity;

@@ -1,4 +1,4 @@
-#include "http/body_memory.h"
+#include "http/body_memory_platform.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-namespace updater {
+namespace updater::platform {
 namespace {
 
 // Below this a block is not worth huge pages.
@@ -33,4 +33,4 @@ void FreeBodyMemory(void* block) {
   std::free(block);
 }
 
-}  // namespace updater
+}  // namespace updater::platform

@@ -8,11 +8,10 @@
 #include "http/body_text.h"
 #include "http/header_values.h"
 #include "http/http_errors.h"
-#include "http/http_transport.h"
 #include "http/proxy_list.h"
 #include "http/request_headers.h"
 #include "http/request_url.h"
-#include "http/response_file.h"
+#include "http/response_file_platform.h"
 
 namespace updater {
 namespace {
@@ -148,7 +147,7 @@ bool HttpClient::SendRequest(std::u16string_view verb, bool disable_redirects) {
 bool HttpClient::OpenSession() {
   if (session_) return true;
   uint32_t error = 0;
-  session_ = HttpSession::Open(user_agent_, error);
+  session_ = platform::HttpSession::Open(user_agent_, error);
   if (!session_) RecordError(error);
   return session_ != nullptr;
 }
@@ -255,7 +254,7 @@ const std::u16string& HttpClient::GetResponseText() {
 
 bool HttpClient::SaveResponseToFile(const FsPath& path) const {
   if (!response_body_.allocated() || response_body_.size() == 0) return false;
-  return WriteResponseFile(path, response_body_.bytes());
+  return platform::WriteResponseFile(path, response_body_.bytes());
 }
 
 }  // namespace updater

@@ -10,11 +10,10 @@
 
 #include "base/fs_path.h"
 #include "http/body_buffer.h"
+#include "http/http_transport_platform.h"
 #include "http/response_head.h"
 
 namespace updater {
-
-class HttpSession;
 
 // Told a download's progress, 0 to 100 (more when the body outgrows its
 // Content-Length); the result is ignored.
@@ -85,7 +84,7 @@ class HttpClient {
   void ReportProgress(size_t received) const;
   void RecordError(uint32_t error) { last_error_ = error; }
 
-  std::unique_ptr<HttpSession> session_;
+  std::unique_ptr<platform::HttpSession> session_;
   bool verify_certificates_ = true;
   std::u16string url_;
   std::u16string host_;

@@ -2,7 +2,6 @@
 #define HTTP_HTTP_TRANSPORT_H_
 
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -10,9 +9,8 @@
 
 namespace updater {
 
-// The platform layer under HttpClient: it moves one request and its response
-// over the wire. What counts as success, retries, header values, progress and
-// the body's storage are the client's.
+// What HttpClient and the transport under it (http_transport_platform.h)
+// exchange for one request and its response.
 
 // Milliseconds; 0 or 0xFFFFFFFF means no limit. Send and receive limit the
 // time without progress in that direction. Once the request is on its way, a
@@ -72,26 +70,6 @@ enum class TransferEnd {
 struct TransferResult {
   TransferEnd end = TransferEnd::kSendFailed;
   uint32_t error = 0;  // for the failed ends
-};
-
-// One user agent's connection state; connections are reused between requests.
-class HttpSession {
- public:
-  // Nothing, with `error` set, when the platform cannot open a session.
-  static std::unique_ptr<HttpSession> Open(std::u16string_view user_agent, uint32_t& error);
-
-  HttpSession(const HttpSession&) = delete;
-  HttpSession& operator=(const HttpSession&) = delete;
-  ~HttpSession();
-
-  void SetTimeouts(const TransportTimeouts& timeouts);
-  TransferResult Transfer(const TransportRequest& request, TransportSink& sink);
-
- private:
-  struct Platform;
-  explicit HttpSession(std::unique_ptr<Platform> platform);
-
-  std::unique_ptr<Platform> platform_;
 };
 
 }  // namespace updater

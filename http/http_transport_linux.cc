@@ -11,9 +11,9 @@
 
 #include "base/string_util.h"
 #include "http/http_errors.h"
-#include "http/http_transport.h"
+#include "http/http_transport_platform.h"
 
-namespace updater {
+namespace updater::platform {
 namespace {
 
 constexpr long kMaxRedirects = 10;
@@ -438,4 +438,4 @@ TransferResult HttpSession::Transfer(const TransportRequest& request, TransportS
   return state.Finish(curl_easy_perform(easy));
 }
 
-}  // namespace updater
+}  // namespace updater::platform

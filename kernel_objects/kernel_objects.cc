@@ -11,18 +11,18 @@ NamedEvent::~NamedEvent() = default;
 NamedEvent::NamedEvent(NamedEvent&& other) noexcept = default;
 NamedEvent& NamedEvent::operator=(NamedEvent&& other) noexcept = default;
 
-NamedEvent::NamedEvent(KernelObjectHandlePtr handle, bool already_existed)
+NamedEvent::NamedEvent(platform::KernelObjectHandlePtr handle, bool already_existed)
     : handle_(std::move(handle)), already_existed_(already_existed) {}
 
 NamedEvent NamedEvent::Create(std::u16string_view name) {
-  OpenedKernelObject opened =
-      OpenKernelObject(name, KernelObjectKind::kEvent, KernelObjectDisposition::kCreate);
+  platform::OpenedKernelObject opened = platform::OpenKernelObject(
+      name, KernelObjectKind::kEvent, platform::KernelObjectDisposition::kCreate);
   return NamedEvent(std::move(opened.handle), opened.already_existed);
 }
 
 NamedEvent NamedEvent::Open(std::u16string_view name) {
-  OpenedKernelObject opened =
-      OpenKernelObject(name, KernelObjectKind::kEvent, KernelObjectDisposition::kOpenExisting);
+  platform::OpenedKernelObject opened = platform::OpenKernelObject(
+      name, KernelObjectKind::kEvent, platform::KernelObjectDisposition::kOpenExisting);
   return NamedEvent(std::move(opened.handle), opened.already_existed);
 }
 
@@ -30,7 +30,7 @@ bool NamedEvent::Set() const {
   if (!IsValid()) {
     return false;
   }
-  SetEventState(*handle_, true);
+  platform::SetEventState(*handle_, true);
   return true;
 }
 
@@ -38,12 +38,12 @@ bool NamedEvent::Reset() const {
   if (!IsValid()) {
     return false;
   }
-  SetEventState(*handle_, false);
+  platform::SetEventState(*handle_, false);
   return true;
 }
 
 bool NamedEvent::IsSignaled() const {
-  return IsValid() && GetEventState(*handle_);
+  return IsValid() && platform::GetEventState(*handle_);
 }
 
 void NamedEvent::Close() {
@@ -55,14 +55,14 @@ int WaitForFirstEvent(std::span<const NamedEvent* const> events, uint32_t timeou
   if (events.empty() || events.size() > kMaxWaitEvents) {
     return kWaitFailed;
   }
-  const KernelObjectHandle* handles[kMaxWaitEvents];
+  const platform::KernelObjectHandle* handles[kMaxWaitEvents];
   for (size_t i = 0; i < events.size(); ++i) {
     if (events[i] == nullptr || !events[i]->IsValid()) {
       return kWaitFailed;
     }
     handles[i] = events[i]->handle_.get();
   }
-  return WaitForFirstSignaled(std::span(handles, events.size()), timeout_ms);
+  return platform::WaitForFirstSignaled(std::span(handles, events.size()), timeout_ms);
 }
 
 NamedMutex::NamedMutex() = default;
@@ -79,18 +79,18 @@ NamedMutex& NamedMutex::operator=(NamedMutex&& other) noexcept {
   return *this;
 }
 
-NamedMutex::NamedMutex(KernelObjectHandlePtr handle, bool already_existed, bool owned)
+NamedMutex::NamedMutex(platform::KernelObjectHandlePtr handle, bool already_existed, bool owned)
     : handle_(std::move(handle)), already_existed_(already_existed), owned_count_(owned ? 1 : 0) {}
 
 NamedMutex NamedMutex::Create(std::u16string_view name) {
-  OpenedKernelObject opened =
-      OpenKernelObject(name, KernelObjectKind::kMutex, KernelObjectDisposition::kCreate);
+  platform::OpenedKernelObject opened = platform::OpenKernelObject(
+      name, KernelObjectKind::kMutex, platform::KernelObjectDisposition::kCreate);
   return NamedMutex(std::move(opened.handle), opened.already_existed, false);
 }
 
 NamedMutex NamedMutex::CreateOwned(std::u16string_view name) {
-  OpenedKernelObject opened =
-      OpenKernelObject(name, KernelObjectKind::kMutex, KernelObjectDisposition::kCreateOwned);
+  platform::OpenedKernelObject opened = platform::OpenKernelObject(
+      name, KernelObjectKind::kMutex, platform::KernelObjectDisposition::kCreateOwned);
   return NamedMutex(std::move(opened.handle), opened.already_existed, opened.owned);
 }
 
@@ -102,7 +102,7 @@ MutexAcquireResult NamedMutex::TryAcquire() {
     ++owned_count_;
     return MutexAcquireResult::kAcquired;
   }
-  const MutexAcquireResult result = AcquireMutexOwnership(*handle_);
+  const MutexAcquireResult result = platform::AcquireMutexOwnership(*handle_);
   if (result == MutexAcquireResult::kAcquired || result == MutexAcquireResult::kAbandoned) {
     owned_count_ = 1;
   }
@@ -114,7 +114,7 @@ bool NamedMutex::Release() {
     return false;
   }
   if (--owned_count_ == 0) {
-    ReleaseMutexOwnership(*handle_);
+    platform::ReleaseMutexOwnership(*handle_);
   }
   return true;
 }
@@ -123,6 +123,15 @@ void NamedMutex::Close() {
   handle_.reset();
   already_existed_ = false;
   owned_count_ = 0;
+}
+
+bool KernelObjectExists(std::u16string_view name) {
+  return !name.empty() && name.size() <= kMaxKernelObjectNameLength &&
+         platform::KernelObjectExists(name);
+}
+
+std::vector<KernelObjectInfo> ListKernelObjects() {
+  return platform::ListKernelObjects();
 }
 
 }  // namespace updater

@@ -90,26 +90,15 @@
 // - Every descriptor is close-on-exec, so started programs hold nothing. A
 //   child forked without exec shares its parent's handles and their locks.
 
-#include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
+#include "kernel_objects/kernel_object_types.h"
+#include "kernel_objects/kernel_objects_platform.h"
+
 namespace updater {
-
-inline constexpr size_t kMaxKernelObjectNameLength = 1024;
-
-// Platform state of one open handle.
-class KernelObjectHandle;
-struct KernelObjectHandleCloser {
-  void operator()(KernelObjectHandle* handle) const;
-};
-using KernelObjectHandlePtr = std::unique_ptr<KernelObjectHandle, KernelObjectHandleCloser>;
-
-enum class KernelObjectKind { kEvent, kMutex };
 
 // A handle to a named manual-reset event; closed when destroyed.
 class NamedEvent {
@@ -140,29 +129,17 @@ class NamedEvent {
  private:
   friend int WaitForFirstEvent(std::span<const NamedEvent* const> events, uint32_t timeout_ms);
 
-  NamedEvent(KernelObjectHandlePtr handle, bool already_existed);
+  NamedEvent(platform::KernelObjectHandlePtr handle, bool already_existed);
 
-  KernelObjectHandlePtr handle_;
+  platform::KernelObjectHandlePtr handle_;
   bool already_existed_ = false;
 };
-
-inline constexpr uint32_t kInfiniteWait = 0xFFFFFFFF;
-inline constexpr int kWaitTimedOut = -1;
-inline constexpr int kWaitFailed = -2;
-inline constexpr size_t kMaxWaitEvents = 64;
 
 // Waits until one of the events is signalled and returns its index, the
 // lowest when several are; kWaitTimedOut after timeout_ms milliseconds
 // (kInfiniteWait: never); kWaitFailed for no events, more than
 // kMaxWaitEvents, an invalid one or a platform failure. Resets nothing.
 int WaitForFirstEvent(std::span<const NamedEvent* const> events, uint32_t timeout_ms);
-
-enum class MutexAcquireResult {
-  kAcquired,
-  kBusy,       // owned through another handle
-  kAbandoned,  // acquired; the previous owner vanished without releasing
-  kFailed,     // invalid handle or platform failure
-};
 
 // A handle to a named mutex; closed when destroyed (an owned mutex is then
 // abandoned, see above).
@@ -192,21 +169,15 @@ class NamedMutex {
   void Close();
 
  private:
-  NamedMutex(KernelObjectHandlePtr handle, bool already_existed, bool owned);
+  NamedMutex(platform::KernelObjectHandlePtr handle, bool already_existed, bool owned);
 
-  KernelObjectHandlePtr handle_;
+  platform::KernelObjectHandlePtr handle_;
   bool already_existed_ = false;
   int owned_count_ = 0;
 };
 
 // Whether an event or a mutex of this name exists now, whoever created it.
 bool KernelObjectExists(std::u16string_view name);
-
-struct KernelObjectInfo {
-  std::u16string name;
-  KernelObjectKind kind;
-  bool signaled_or_owned;  // an event's state, or whether a mutex is owned
-};
 
 // Every object that exists now, of every user, in no particular order.
 std::vector<KernelObjectInfo> ListKernelObjects();

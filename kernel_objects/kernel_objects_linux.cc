@@ -19,14 +19,16 @@
 #include <climits>
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "base/file_util_posix.h"
 #include "kernel_objects/kernel_object_file_name.h"
 #include "kernel_objects/kernel_objects_platform.h"
 
-namespace updater {
+namespace updater::platform {
 namespace {
 
 constexpr char kDirectory[] = "/dev/shm";
@@ -65,30 +67,6 @@ static_assert(kMaxWaitEvents <= FUTEX_WAITV_MAX);
 static_assert(offsetof(SharedState, signaled) == 12 && offsetof(SharedState, owned) == 16 &&
               offsetof(SharedState, name) == 24);
 
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : fd_(fd) {}
-  ~UniqueFd() { reset(); }
-  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    reset(std::exchange(other.fd_, -1));
-    return *this;
-  }
-
-  bool valid() const { return fd_ >= 0; }
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-  void reset(int fd = -1) {
-    if (fd_ >= 0) {
-      close(fd_);
-    }
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
-
 uint32_t KindValue(KernelObjectKind kind) {
   return kind == KernelObjectKind::kEvent ? kEventKindValue : kMutexKindValue;
 }
@@ -119,23 +97,23 @@ short LockHeldByOthers(int fd, off_t byte) {
 
 // /dev/shm, provided that its sticky bit and its owner, root, let nobody but
 // a file's owner remove or rename it.
-UniqueFd OpenDirectory() {
-  UniqueFd dir_fd(open(kDirectory, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+posix::ScopedFd OpenDirectory() {
+  posix::ScopedFd dir_fd(open(kDirectory, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   struct stat status;
-  if (!dir_fd.valid() || fstat(dir_fd.get(), &status) != 0) {
-    return UniqueFd();
+  if (!dir_fd.IsValid() || fstat(dir_fd.get(), &status) != 0) {
+    return posix::ScopedFd();
   }
   if (status.st_uid != 0 || (status.st_mode & S_ISVTX) == 0) {
     errno = EPERM;
-    return UniqueFd();
+    return posix::ScopedFd();
   }
   return dir_fd;
 }
 
 // A descriptor of the directory with an open file description of its own,
 // so that it neither shares the directory lock nor a reading position.
-UniqueFd ReopenDirectory(int dir_fd) {
-  return UniqueFd(openat(dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+posix::ScopedFd ReopenDirectory(int dir_fd) {
+  return posix::ScopedFd(openat(dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
 // Serialises creations machine-wide, so that no name gets two live files.
@@ -156,12 +134,12 @@ bool LockDirectory(int dir_fd) {
 
 std::vector<std::string> EntriesStartingWith(int dir_fd, std::string_view start) {
   std::vector<std::string> names;
-  UniqueFd listing_fd = ReopenDirectory(dir_fd);
-  DIR* listing = listing_fd.valid() ? fdopendir(listing_fd.get()) : nullptr;
+  posix::ScopedFd listing_fd = ReopenDirectory(dir_fd);
+  DIR* listing = listing_fd.IsValid() ? fdopendir(listing_fd.get()) : nullptr;
   if (listing == nullptr) {
     return names;
   }
-  listing_fd.release();  // closedir closes it
+  listing_fd.Release();  // closedir closes it
   while (const dirent* entry = readdir(listing)) {
     if (std::string_view(entry->d_name).starts_with(start)) {
       names.emplace_back(entry->d_name);
@@ -209,7 +187,8 @@ std::optional<SharedState> ReadState(int fd) {
   SharedState state;
   if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
       status.st_size < static_cast<off_t>(kFileSize) ||
-      pread(fd, &state, sizeof(state), 0) != static_cast<ssize_t>(sizeof(state)) ||
+      posix::ReadFully(fd, std::span(reinterpret_cast<uint8_t*>(&state), sizeof(state)), 0) !=
+          static_cast<ssize_t>(sizeof(state)) ||
       !IsCompatible(state)) {
     return std::nullopt;
   }
@@ -219,9 +198,9 @@ std::optional<SharedState> ReadState(int fd) {
 // The object in a file of any user, when it is live: a complete state whose
 // name hashes to the file's name, and a holder.
 std::optional<KernelObjectInfo> InspectFile(int dir_fd, const std::string& file_name) {
-  const UniqueFd fd(
+  const posix::ScopedFd fd(
       openat(dir_fd, file_name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  const std::optional<SharedState> state = fd.valid() ? ReadState(fd.get()) : std::nullopt;
+  const std::optional<SharedState> state = fd.IsValid() ? ReadState(fd.get()) : std::nullopt;
   if (!state || !file_name.starts_with(KernelObjectFileNameStart(StoredName(*state))) ||
       LockHeldByOthers(fd.get(), kHolderByte) != F_RDLCK) {
     return std::nullopt;
@@ -237,7 +216,10 @@ std::optional<KernelObjectInfo> InspectFile(int dir_fd, const std::string& file_
 
 class KernelObjectHandle {
  public:
-  KernelObjectHandle(UniqueFd dir_fd, std::string file_name, UniqueFd fd, SharedState* state)
+  KernelObjectHandle(posix::ScopedFd dir_fd,
+                     std::string file_name,
+                     posix::ScopedFd fd,
+                     SharedState* state)
       : dir_fd_(std::move(dir_fd)),
         file_name_(std::move(file_name)),
         fd_(std::move(fd)),
@@ -259,9 +241,9 @@ class KernelObjectHandle {
   SharedState& state() const { return *state_; }
 
  private:
-  UniqueFd dir_fd_;
+  posix::ScopedFd dir_fd_;
   std::string file_name_;
-  UniqueFd fd_;
+  posix::ScopedFd fd_;
   SharedState* state_;
 };
 
@@ -280,10 +262,10 @@ struct OpenRequest {
 // Takes ownership of fd and state.
 KernelObjectHandlePtr MakeHandle(int dir_fd,
                                  const std::string& file_name,
-                                 UniqueFd fd,
+                                 posix::ScopedFd fd,
                                  SharedState* state) {
-  UniqueFd handle_dir_fd = ReopenDirectory(dir_fd);
-  if (!handle_dir_fd.valid()) {
+  posix::ScopedFd handle_dir_fd = ReopenDirectory(dir_fd);
+  if (!handle_dir_fd.IsValid()) {
     munmap(state, kFileSize);
     return nullptr;
   }
@@ -316,12 +298,13 @@ bool IsOutOfResources(int error) {
 
 // One of this user's files, opened for use; invalid when it is gone or not
 // a file this code made (another's, a mode that lets others write, 0000).
-UniqueFd OpenOwnFile(int dir_fd, const std::string& file_name) {
-  UniqueFd fd(openat(dir_fd, file_name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+posix::ScopedFd OpenOwnFile(int dir_fd, const std::string& file_name) {
+  posix::ScopedFd fd(
+      openat(dir_fd, file_name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat status;
-  if (fd.valid() && (fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
-                     status.st_uid != geteuid() || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0)) {
-    fd.reset();
+  if (fd.IsValid() && (fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+                       status.st_uid != geteuid() || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0)) {
+    fd.Reset();
     errno = EPERM;
   }
   return fd;
@@ -347,8 +330,8 @@ void RemoveOwnLeftover(int dir_fd, const std::string& file_name) {
     unlinkat(dir_fd, file_name.c_str(), 0);
     return;
   }
-  const UniqueFd fd = OpenOwnFile(dir_fd, file_name);
-  if (fd.valid() && IsKernelObjectFileName(file_name)) {
+  const posix::ScopedFd fd = OpenOwnFile(dir_fd, file_name);
+  if (fd.IsValid() && IsKernelObjectFileName(file_name)) {
     RemoveIfStale(dir_fd, file_name, fd.get());
   }
 }
@@ -359,8 +342,8 @@ Found JoinOwnFile(int dir_fd,
                   const std::string& file_name,
                   const OpenRequest& request,
                   KernelObjectHandlePtr& joined) {
-  UniqueFd fd = OpenOwnFile(dir_fd, file_name);
-  if (!fd.valid()) {
+  posix::ScopedFd fd = OpenOwnFile(dir_fd, file_name);
+  if (!fd.IsValid()) {
     // Out of resources, this could miss a live object and create a second.
     return IsOutOfResources(errno) ? Found::kFailed : Found::kNothing;
   }
@@ -432,9 +415,9 @@ OpenedKernelObject CreateObject(int dir_fd, const OpenRequest& request, int& err
     return OpenedKernelObject();
   }
   const std::string temporary_name = KernelObjectTemporaryFileName(temporary_id);
-  UniqueFd fd(openat(dir_fd, temporary_name.c_str(),
-                     O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode));
-  if (!fd.valid()) {
+  posix::ScopedFd fd(openat(dir_fd, temporary_name.c_str(),
+                            O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode));
+  if (!fd.IsValid()) {
     error = errno;
     return OpenedKernelObject();
   }
@@ -474,8 +457,8 @@ OpenedKernelObject CreateObject(int dir_fd, const OpenRequest& request, int& err
 
 OpenedKernelObject OpenOrCreate(const OpenRequest& request, int& error) {
   const bool creating = request.disposition != KernelObjectDisposition::kOpenExisting;
-  const UniqueFd dir_fd = OpenDirectory();
-  if (!dir_fd.valid() || (creating && !LockDirectory(dir_fd.get()))) {
+  const posix::ScopedFd dir_fd = OpenDirectory();
+  if (!dir_fd.IsValid() || (creating && !LockDirectory(dir_fd.get()))) {
     error = errno;
     return OpenedKernelObject();
   }
@@ -633,11 +616,8 @@ void ReleaseMutexOwnership(KernelObjectHandle& mutex) {
 }
 
 bool KernelObjectExists(std::u16string_view name) {
-  if (name.empty() || name.size() > kMaxKernelObjectNameLength) {
-    return false;
-  }
-  const UniqueFd dir_fd = OpenDirectory();
-  if (!dir_fd.valid()) {
+  const posix::ScopedFd dir_fd = OpenDirectory();
+  if (!dir_fd.IsValid()) {
     return false;
   }
   for (const std::string& file_name :
@@ -653,8 +633,8 @@ bool KernelObjectExists(std::u16string_view name) {
 
 std::vector<KernelObjectInfo> ListKernelObjects() {
   std::vector<KernelObjectInfo> objects;
-  const UniqueFd dir_fd = OpenDirectory();
-  if (!dir_fd.valid()) {
+  const posix::ScopedFd dir_fd = OpenDirectory();
+  if (!dir_fd.IsValid()) {
     return objects;
   }
   for (const std::string& file_name : EntriesStartingWith(dir_fd.get(), kKernelObjectFilePrefix)) {
@@ -667,4 +647,4 @@ std::vector<KernelObjectInfo> ListKernelObjects() {
   return objects;
 }
 
-}  // namespace updater
+}  // namespace updater::platform

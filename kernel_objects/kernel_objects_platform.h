@@ -5,12 +5,21 @@
 // classes in kernel_objects.cc add the nesting of mutex ownership.
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string_view>
+#include <vector>
 
-#include "kernel_objects/kernel_objects.h"
+#include "kernel_objects/kernel_object_types.h"
 
-namespace updater {
+namespace updater::platform {
+
+// Platform state of one open handle.
+class KernelObjectHandle;
+struct KernelObjectHandleCloser {
+  void operator()(KernelObjectHandle* handle) const;
+};
+using KernelObjectHandlePtr = std::unique_ptr<KernelObjectHandle, KernelObjectHandleCloser>;
 
 enum class KernelObjectDisposition {
   kOpenExisting,
@@ -37,6 +46,11 @@ int WaitForFirstSignaled(std::span<const KernelObjectHandle* const> events, uint
 MutexAcquireResult AcquireMutexOwnership(KernelObjectHandle& mutex);
 void ReleaseMutexOwnership(KernelObjectHandle& mutex);
 
-}  // namespace updater
+// Same contracts as KernelObjectExists, for a name of a valid length, and
+// ListKernelObjects.
+bool KernelObjectExists(std::u16string_view name);
+std::vector<KernelObjectInfo> ListKernelObjects();
+
+}  // namespace updater::platform
 
 #endif  // KERNEL_OBJECTS_KERNEL_OBJECTS_PLATFORM_H_

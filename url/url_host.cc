@@ -1,6 +1,6 @@
 #include "url/url_host.h"
 
-#include "url/domain_to_ascii.h"
+#include "url/domain_to_ascii_platform.h"
 #include "url/ip_address.h"
 #include "url/percent_encode.h"
 
@@ -42,7 +42,7 @@ std::optional<std::string> CanonicalizeBracketedIPv6(std::string_view host) {
 std::optional<std::string> CanonicalizeSpecialHost(std::string_view host) {
   if (IsBracketed(host)) return CanonicalizeBracketedIPv6(host);
   if (host.size() > kMaxHostLength) return std::nullopt;
-  const std::optional<std::string> domain = DomainToASCII(PercentDecode(host));
+  const std::optional<std::string> domain = platform::DomainToASCII(PercentDecode(host));
   if (!domain) return std::nullopt;
   for (char c : *domain) {
     if (IsForbiddenDomainCodePoint(c)) return std::nullopt;

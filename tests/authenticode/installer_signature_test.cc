@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "authenticode/installer_signature_check_linux.h"
 #include "tests/authenticode/signature_corpus.h"
 #include "tests/authenticode/test_pe_image.h"
 
@@ -300,6 +301,14 @@ TEST(InstallerSignatureTest, NonRegularFilesAreUnreadable) {
     EXPECT_EQ(CheckInstallerSignature(unreadable.fs_path(), CorpusAnchors("root.pem")),
               SignatureStatus::kUnreadableFile);
   }
+  // A lone surrogate has no native form; the file named by the replacement
+  // character a lossy conversion would put there is never read in its place.
+  ScratchFile look_alike("\xEF\xBF\xBD.exe", ReadFileBytes(CorpusPath("pe32_sha256.exe")));
+  ASSERT_TRUE(IsTrusted(CheckInstallerSignature(look_alike.fs_path(), CorpusAnchors("root.pem"))));
+  std::u16string lone_surrogate = look_alike.fs_path().value();
+  lone_surrogate.replace(lone_surrogate.find(u'\xFFFD'), 1, u"\xD800");
+  EXPECT_EQ(CheckInstallerSignature(FsPath(lone_surrogate), CorpusAnchors("root.pem")),
+            SignatureStatus::kUnreadableFile);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "authenticode/installer_signature.h"
+#include "authenticode/installer_signature_check_linux.h"
 #include "tests/authenticode/signature_corpus.h"
 
 namespace updater {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "authenticode/trust_anchors.h"
+#include "authenticode/trust_anchors_linux.h"
 #include "base/fs_path.h"
 
 namespace updater {

@@ -7,6 +7,7 @@
 
 #include "base/at_exit.h"
 #include "base/command_string_split.h"
+#include "base/process_arguments_platform.h"
 
 namespace updater {
 namespace {
@@ -164,7 +165,7 @@ TEST(ParsedCommandLineTest, ProcessCommandLineLivesUntilTheRegistryIsTornDown) {
     EXPECT_FALSE(CurrentProcessCommandLine().program().empty());
   }
   AtExitManager at_exit;
-  EXPECT_EQ(CurrentProcessCommandLine().program(), CurrentProcessArguments().front());
+  EXPECT_EQ(CurrentProcessCommandLine().program(), platform::CurrentProcessArguments().front());
 }
 
 }  // namespace

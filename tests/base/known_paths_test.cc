@@ -11,7 +11,7 @@
 #include <string>
 
 #include "base/at_exit.h"
-#include "base/executable_path.h"
+#include "base/executable_path_platform.h"
 #include "base/known_path_cache.h"
 #include "base/os_version.h"
 #include "base/path_operations.h"
@@ -67,7 +67,7 @@ TEST(KnownPathsTest, ProcessWideLookupNamesThisProgram) {
   FsPath directory;
   ASSERT_TRUE(GetKnownPath(kExeFile, file));
   ASSERT_TRUE(GetKnownPath(kExeDirectory, directory));
-  EXPECT_EQ(file.value(), ReadExecutablePath().value());
+  EXPECT_EQ(file.value(), platform::ReadExecutablePath().value());
   EXPECT_EQ(directory.value(), ParentDir(file).value());
 }
 

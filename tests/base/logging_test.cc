@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "base/executable_path.h"
+#include "base/executable_path_platform.h"
 #include "base/string_util.h"
 
 namespace updater {
@@ -88,7 +88,7 @@ TEST(LoggingTest, StreamsWideTextAsUtf8AndHexInLowerCase) {
 }
 
 TEST(LoggingTest, AppendsBesideTheExecutableAndKeepsErrno) {
-  const std::string executable = UTF16ToUTF8(ReadExecutablePath().value());
+  const std::string executable = UTF16ToUTF8(platform::ReadExecutablePath().value());
   const fs::path log_path = fs::path(executable).parent_path() / "debug.log";
   const std::string token = "token-" + std::to_string(getpid());
   int evaluated = 0;

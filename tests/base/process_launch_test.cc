@@ -174,6 +174,14 @@ TEST_F(ProcessLaunchTest, FailedStartsGiveAnInvalidHandleAndTheReason) {
 
   EXPECT_FALSE(LaunchProcess(ParsedCommandLine(u""), {}).IsValid());
   EXPECT_EQ(errno, ENOENT);
+
+  // A lone surrogate has no native form; the program named by the
+  // replacement character a lossy conversion would put there never runs.
+  tree_.Write("\xEF\xBF\xBD", "#!/bin/sh\n");
+  chmod(tree_.Native("\xEF\xBF\xBD").c_str(), 0755);
+  const std::u16string lone_surrogate = tree_.Path().value() + u"/\xD800";
+  EXPECT_FALSE(LaunchProcess(ParsedCommandLine(lone_surrogate), {.wait = true}).IsValid());
+  EXPECT_EQ(errno, EINVAL);
 }
 
 }  // namespace

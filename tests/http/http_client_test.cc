@@ -269,6 +269,10 @@ TEST_F(SaveResponseTest, WritesTheBodyForItsOwnerOnly) {
   ASSERT_EQ(stat((directory_ / "setup.exe").c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777, 0700u);
   EXPECT_FALSE(client.SaveResponseToFile(PathOf("missing/setup.exe")));
+  // A lone surrogate has no native form: nothing is written under the name
+  // of the replacement character a lossy conversion would put there.
+  EXPECT_FALSE(client.SaveResponseToFile(FsPath(PathOf("").value() + u"\xD800.exe")));
+  EXPECT_FALSE(std::filesystem::exists(directory_ / "\xEF\xBF\xBD.exe"));
 }
 
 TEST_F(SaveResponseTest, RefusesAnEmptyBodyAndSymbolicLinks) {

@@ -1,10 +1,10 @@
 #include <string>
 #include <vector>
 
-#include "base/command_line.h"
+#include "base/process_arguments_platform.h"
 #include "base/string_util.h"
 
-namespace updater {
+namespace updater::platform {
 namespace {
 
 std::vector<std::u16string>* g_process_arguments = nullptr;
@@ -30,4 +30,4 @@ std::vector<std::u16string> CurrentProcessArguments() {
   return g_process_arguments != nullptr ? *g_process_arguments : std::vector<std::u16string>();
 }
 
-}  // namespace updater
+}  // namespace updater::platform

@@ -1,4 +1,4 @@
-#include "authenticode/image_digest.h"
+#include "authenticode/image_digest_linux.h"
 
 #include <openssl/evp.h>
 

@@ -1,4 +1,4 @@
-#include "authenticode/signed_data_check.h"
+#include "authenticode/signed_data_check_linux.h"
 
 #include <openssl/bio.h>
 #include <openssl/err.h>

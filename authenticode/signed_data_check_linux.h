@@ -1,5 +1,5 @@
-#ifndef AUTHENTICODE_SIGNED_DATA_CHECK_H_
-#define AUTHENTICODE_SIGNED_DATA_CHECK_H_
+#ifndef AUTHENTICODE_SIGNED_DATA_CHECK_LINUX_H_
+#define AUTHENTICODE_SIGNED_DATA_CHECK_LINUX_H_
 
 #include <cstdint>
 #include <span>
@@ -7,7 +7,7 @@
 
 #include "authenticode/digest_algorithm.h"
 #include "authenticode/signature_status.h"
-#include "authenticode/trust_anchors.h"
+#include "authenticode/trust_anchors_linux.h"
 
 namespace updater {
 
@@ -29,4 +29,4 @@ SignedDataCheck CheckSignedData(std::span<const uint8_t> payload, const TrustAnc
 
 }  // namespace updater
 
-#endif  // AUTHENTICODE_SIGNED_DATA_CHECK_H_
+#endif  // AUTHENTICODE_SIGNED_DATA_CHECK_LINUX_H_

@@ -1,4 +1,4 @@
-#include "url/domain_to_ascii.h"
+#include "url/domain_to_ascii_platform.h"
 
 #include <unicode/uidna.h>
 #include <unicode/utypes.h>
@@ -7,7 +7,7 @@
 
 #include "base/string_util.h"
 
-namespace updater {
+namespace updater::platform {
 namespace {
 
 constexpr uint32_t kIdnaOptions = UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ |
@@ -58,4 +58,4 @@ std::optional<std::string> DomainToASCII(std::string_view domain) {
   return std::nullopt;
 }
 
-}  // namespace updater
+}  // namespace updater::platform

@@ -1,4 +1,4 @@
-#include "authenticode/trust_anchors.h"
+#include "authenticode/trust_anchors_linux.h"
 
 #include <openssl/bio.h>
 #include <openssl/err.h>

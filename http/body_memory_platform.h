@@ -1,9 +1,9 @@
-#ifndef HTTP_BODY_MEMORY_H_
-#define HTTP_BODY_MEMORY_H_
+#ifndef HTTP_BODY_MEMORY_PLATFORM_H_
+#define HTTP_BODY_MEMORY_PLATFORM_H_
 
 #include <cstddef>
 
-namespace updater {
+namespace updater::platform {
 
 // Memory for response bodies, which can be hundreds of megabytes: the
 // platform may back large blocks in a way that makes filling them cheaper.
@@ -12,6 +12,6 @@ namespace updater {
 void* ResizeBodyMemory(void* block, size_t size);
 void FreeBodyMemory(void* block);
 
-}  // namespace updater
+}  // namespace updater::platform
 
-#endif  // HTTP_BODY_MEMORY_H_
+#endif  // HTTP_BODY_MEMORY_PLATFORM_H_

@@ -1,5 +1,5 @@
-#ifndef AUTHENTICODE_IMAGE_DIGEST_H_
-#define AUTHENTICODE_IMAGE_DIGEST_H_
+#ifndef AUTHENTICODE_IMAGE_DIGEST_LINUX_H_
+#define AUTHENTICODE_IMAGE_DIGEST_LINUX_H_
 
 #include <cstdint>
 #include <memory>
@@ -32,4 +32,4 @@ class ImageDigest {
 
 }  // namespace updater
 
-#endif  // AUTHENTICODE_IMAGE_DIGEST_H_
+#endif  // AUTHENTICODE_IMAGE_DIGEST_LINUX_H_

@@ -1,11 +1,11 @@
-#ifndef URL_DOMAIN_TO_ASCII_H_
-#define URL_DOMAIN_TO_ASCII_H_
+#ifndef URL_DOMAIN_TO_ASCII_PLATFORM_H_
+#define URL_DOMAIN_TO_ASCII_PLATFORM_H_
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-namespace updater {
+namespace updater::platform {
 
 // UTS #46 processing of a domain name (UTF-8) to its ASCII form: mapping
 // (NFKC, case folding), nontransitional processing, Punycode, with the bidi
@@ -14,6 +14,6 @@ namespace updater {
 // invalid label, or maps to nothing.
 std::optional<std::string> DomainToASCII(std::string_view domain);
 
-}  // namespace updater
+}  // namespace updater::platform
 
-#endif  // URL_DOMAIN_TO_ASCII_H_
+#endif  // URL_DOMAIN_TO_ASCII_PLATFORM_H_

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/file_platform.h"
-#include "base/posix_file_util.h"
+#include "base/file_util_posix.h"
 #include "base/string_util.h"
 
 namespace updater::platform {
@@ -67,13 +67,13 @@ bool ClearReadOnly(const DirectoryHandle& directory) {
   return fstat(fd, &status) == 0 && fchmod(fd, (status.st_mode & 07777) | S_IWUSR) == 0;
 }
 
-bool DeleteFile(EntryAt entry) {
+bool DeleteFileAt(EntryAt entry) {
   std::string name;
   return ToNativeName(entry.name, name) &&
          unlinkat(DescriptorOf(entry.directory), name.c_str(), 0) == 0;
 }
 
-bool RemoveDirectory(EntryAt entry) {
+bool RemoveDirectoryAt(EntryAt entry) {
   std::string name;
   if (!ToNativeName(entry.name, name)) return false;
   const int fd = DescriptorOf(entry.directory);
@@ -81,7 +81,7 @@ bool RemoveDirectory(EntryAt entry) {
   return unlinkat(fd, name.c_str(), IsLink(fd, name.c_str()) ? 0 : AT_REMOVEDIR) == 0;
 }
 
-bool CreateDirectory(EntryAt entry) {
+bool CreateDirectoryAt(EntryAt entry) {
   std::string name;
   return ToNativeName(entry.name, name) &&
          mkdirat(DescriptorOf(entry.directory), name.c_str(), 0777) == 0;
@@ -109,7 +109,7 @@ bool MovePath(EntryAt from, EntryAt to) {
   if (errno != EXDEV || IsRealDirectory(from_fd, from_name.c_str())) return false;
   // Another volume: the file or link is copied whole before the original goes.
   const bool copied =
-      IsLink(from_fd, from_name.c_str()) ? CopyLink(from, to) : CopyFile(from, to, false);
+      IsLink(from_fd, from_name.c_str()) ? CopyLink(from, to) : CopyFileAt(from, to, false);
   return copied && unlinkat(from_fd, from_name.c_str(), 0) == 0;
 }
 
@@ -146,14 +146,6 @@ FsPath FullPath(const FsPath& path) {
   const std::u16string wide = UTF8ToUTF16(full);
   if (wide.size() >= kMaxPathChars) return FsPath();
   return FsPath(wide);
-}
-
-int LastError() {
-  return errno;
-}
-
-void SetLastError(int error) {
-  errno = error;
 }
 
 }  // namespace updater::platform

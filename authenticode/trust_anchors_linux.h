@@ -1,5 +1,5 @@
-#ifndef AUTHENTICODE_TRUST_ANCHORS_H_
-#define AUTHENTICODE_TRUST_ANCHORS_H_
+#ifndef AUTHENTICODE_TRUST_ANCHORS_LINUX_H_
+#define AUTHENTICODE_TRUST_ANCHORS_LINUX_H_
 
 #include <openssl/types.h>
 
@@ -33,4 +33,4 @@ class TrustAnchors {
 
 }  // namespace updater
 
-#endif  // AUTHENTICODE_TRUST_ANCHORS_H_
+#endif  // AUTHENTICODE_TRUST_ANCHORS_LINUX_H_

@@ -1,13 +1,14 @@
-#ifndef AUTHENTICODE_READ_ONLY_FILE_H_
-#define AUTHENTICODE_READ_ONLY_FILE_H_
+#ifndef AUTHENTICODE_READ_ONLY_FILE_PLATFORM_H_
+#define AUTHENTICODE_READ_ONLY_FILE_PLATFORM_H_
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 
 #include "base/fs_path.h"
 
-namespace updater {
+namespace updater::platform {
 
 // A regular file opened for reading at any offset.
 class ReadOnlyFile {
@@ -26,12 +27,15 @@ class ReadOnlyFile {
   bool ReadAt(uint64_t offset, std::span<uint8_t> out) const;
 
  private:
-  ReadOnlyFile(int descriptor, uint64_t size) : descriptor_(descriptor), size_(size) {}
+  // The platform's open file.
+  struct Native;
 
-  int descriptor_ = -1;
+  ReadOnlyFile(std::unique_ptr<Native> native, uint64_t size);
+
+  std::unique_ptr<Native> native_;
   uint64_t size_ = 0;
 };
 
-}  // namespace updater
+}  // namespace updater::platform
 
-#endif  // AUTHENTICODE_READ_ONLY_FILE_H_
+#endif  // AUTHENTICODE_READ_ONLY_FILE_PLATFORM_H_
