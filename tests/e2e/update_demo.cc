@@ -63,11 +63,13 @@ std::string CommandText(const std::vector<std::string>& arguments) {
   return text;
 }
 
-// The plug-in installer unpacks a new plug-in into the directory after -d.
+// The plug-in installer unpacks a new plug-in into the directory that
+// follows -d in quotation marks.
 std::string PluginInstallerScript() {
   return "# plug-in installer\n"
-         "[ \"$1\" = -s ] && [ \"${2#-d}\" != \"$2\" ] || exit 3\n"
-         "mkdir -p \"${2#-d}\" && printf 'plug-in 2.0' >\"${2#-d}/pepflashplayer.so\"\n";
+         "dir=${2#-d\\\"}; dir=${dir%\\\"}\n"
+         "[ \"$1\" = -s ] && [ \"$2\" = \"-d\\\"$dir\\\"\" ] || exit 3\n"
+         "mkdir -p \"$dir\" && printf 'plug-in 2.0' >\"$dir/pepflashplayer.so\"\n";
 }
 
 int RunAndShow(const ScratchInstallation& install,
