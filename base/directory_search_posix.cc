@@ -7,7 +7,6 @@
 
 #include "base/directory_search_platform.h"
 #include "base/file_util_posix.h"
-#include "base/string_util.h"
 #include "base/wildcard_match.h"
 
 namespace updater::platform {
@@ -44,10 +43,10 @@ bool DirectorySearch::Next(WalkEntry& entry) {
   while (state_ != nullptr) {
     const dirent* record = readdir(state_->directory);
     if (record == nullptr) break;
-    std::u16string name = UTF8ToUTF16(record->d_name);
+    std::u16string name;
     // A name without a UTF-16 form could not be named again; leaving it out
     // keeps every operation on the entry it was given.
-    if (UTF16ToUTF8(name) != record->d_name) continue;
+    if (!posix::FromNativeText(record->d_name, name)) continue;
     if (!MatchesWildcard(name, state_->pattern)) continue;
     FileId id;
     const FileAttributes attributes =

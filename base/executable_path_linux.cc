@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "base/executable_path_platform.h"
-#include "base/string_util.h"
+#include "base/file_util_posix.h"
 
 namespace updater::platform {
 
@@ -13,10 +13,10 @@ FsPath ReadExecutablePath() {
   char buffer[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer));
   if (length <= 0 || static_cast<size_t>(length) >= sizeof(buffer)) return FsPath();
-  const std::string_view name(buffer, static_cast<size_t>(length));
-  std::u16string path = UTF8ToUTF16(name);
-  // A name that is not UTF-8 comes back from UTF-16 as another file's name.
-  if (UTF16ToUTF8(path) != name) return FsPath();
+  std::u16string path;
+  if (!posix::FromNativeText(std::string_view(buffer, static_cast<size_t>(length)), path)) {
+    return FsPath();
+  }
   return FsPath(std::move(path));
 }
 

@@ -20,6 +20,11 @@ bool IsTooLong(const FsPath& p) {
   return p.size() >= kMaxPathChars;
 }
 
+// Copies and moves take neither a parent reference nor an overlong path.
+bool IsCopyablePair(const FsPath& from, const FsPath& to) {
+  return !HasParentReference(from) && !HasParentReference(to) && !IsTooLong(from) && !IsTooLong(to);
+}
+
 bool Has(FileAttributes attributes, FileAttributes bits) {
   return (attributes & bits) != 0;
 }
@@ -181,9 +186,7 @@ bool DeleteMatching(const FsPath& dir, std::u16string_view pattern, bool recursi
 }
 
 bool CopyOneFile(const FsPath& from, const FsPath& to) {
-  if (HasParentReference(from) || HasParentReference(to) || IsTooLong(from) || IsTooLong(to)) {
-    return false;
-  }
+  if (!IsCopyablePair(from, to)) return false;
   const DirectoryHandle from_parent = OpenParent(from);
   const DirectoryHandle to_parent = OpenParent(to);
   return from_parent.IsValid() && to_parent.IsValid() &&
@@ -192,9 +195,7 @@ bool CopyOneFile(const FsPath& from, const FsPath& to) {
 }
 
 bool CopyTree(const FsPath& from, const FsPath& to) {
-  if (HasParentReference(from) || HasParentReference(to) || IsTooLong(from) || IsTooLong(to)) {
-    return false;
-  }
+  if (!IsCopyablePair(from, to)) return false;
   if (!IsCopyOutside(from, to) || !PathExists(from)) return false;
   const FsPath target = IsDirectory(to) ? JoinPath(to, LastComponent(from)) : to;
   const DirectoryHandle from_parent = OpenParent(from);
@@ -207,9 +208,7 @@ bool CopyTree(const FsPath& from, const FsPath& to) {
 }
 
 bool MovePath(const FsPath& from, const FsPath& to) {
-  if (HasParentReference(from) || HasParentReference(to) || IsTooLong(from) || IsTooLong(to)) {
-    return false;
-  }
+  if (!IsCopyablePair(from, to)) return false;
   const DirectoryHandle from_parent = OpenParent(from);
   const DirectoryHandle to_parent = OpenParent(to);
   if (from_parent.IsValid() && to_parent.IsValid() &&

@@ -37,6 +37,13 @@ bool ToNativeText(std::u16string_view text, std::string& native) {
   return true;
 }
 
+bool FromNativeText(std::string_view native, std::u16string& text) {
+  std::u16string utf16 = UTF8ToUTF16(native);
+  if (UTF16ToUTF8(utf16) != native) return false;
+  text = std::move(utf16);
+  return true;
+}
+
 bool ToNativePath(const FsPath& path, std::string& native) {
   return ToNativeText(TrimTrailingSeparators(path, kPosixPathRules).value(), native);
 }

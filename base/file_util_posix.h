@@ -22,6 +22,11 @@ namespace updater::posix {
 // file.
 bool ToNativeText(std::u16string_view text, std::string& native);
 
+// The UTF-16 form of the native text `native`; false when it is not UTF-8,
+// since the replacement characters of a lossy conversion would name another
+// file.
+bool FromNativeText(std::string_view native, std::u16string& text);
+
 // The native text of `path` with trailing separators removed (a root keeps
 // its one), so that a link named with a trailing "/" is still the link
 // itself; false as ToNativeText.

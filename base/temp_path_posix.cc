@@ -20,11 +20,12 @@ constexpr char kPrivateDirectoryPrefix[] = "/rivazeriduv_updater-";
 constexpr mode_t kOwnerOnly = 0700;
 constexpr mode_t kWritableByOthers = S_IWGRP | S_IWOTH;
 
-// TMPDIR when it holds an absolute path that survives the trip to UTF-16,
-// else the system default.
+// TMPDIR when it holds an absolute path that has a UTF-16 form, else the
+// system default.
 std::string ReportedTempDirectory() {
   const char* variable = getenv(kTempDirectoryVariable);
-  if (variable == nullptr || variable[0] != '/' || UTF16ToUTF8(UTF8ToUTF16(variable)) != variable) {
+  std::u16string unused;
+  if (variable == nullptr || variable[0] != '/' || !posix::FromNativeText(variable, unused)) {
     return kDefaultTempDirectory;
   }
   std::string path = variable;
