@@ -26,7 +26,8 @@ struct DialogProductRow {
 
 enum DialogLineKind {
   kNoLine,
-  kTextLine,  // text + value + suffix; the value is empty for a number
+  kTextLine,
+  kValueLine,  // text + value + suffix: a version
   kProgressLine,
   kResultLine,
 };
@@ -73,19 +74,20 @@ constexpr DialogProductRow kFlash{&kTextFlashUpToDate,
 
 // Indexed by notification code.
 constexpr DialogNotificationRow kNotificationRows[] = {
-    {kStateUnchanged, kTextLine, &kTextBrowserCurrentVersion, nullptr, nullptr, 0},
+    {kStateUnchanged, kValueLine, &kTextBrowserCurrentVersion, nullptr, nullptr, 0},
     {kStateBrowserChecking, kTextLine, &kTextConnecting, nullptr, nullptr, 0},
-    {kStateBrowserDownloading, kTextLine, &kTextBrowserFoundPrefix, &kTextBrowserFoundSuffix,
+    {kStateBrowserDownloading, kValueLine, &kTextBrowserFoundPrefix, &kTextBrowserFoundSuffix,
      nullptr, 0},
     {kStateUnchanged, kProgressLine, nullptr, nullptr, &kBrowser, 0},
     {kStateBrowserReady, kTextLine, &kTextBrowserInstallPrompt, nullptr, &kBrowser,
      kStoreInstallerPath | kEnableConfirm | kShowConfirmAndOpenFolder | kLabelInstall},
     {kStateBrowserInstalling, kTextLine, &kTextInstalling, nullptr, nullptr, kLabelConfirm},
     {kStateBrowserDone, kResultLine, nullptr, nullptr, &kBrowser, kLabelConfirm},
-    {kStateUnchanged, kTextLine, &kTextFlashCurrentVersion, nullptr, nullptr, 0},
+    {kStateUnchanged, kValueLine, &kTextFlashCurrentVersion, nullptr, nullptr, 0},
     {kStateFlashChecking, kTextLine, &kTextFlashChecking, nullptr, nullptr,
      kDisableConfirmAndOpenFolder},
-    {kStateFlashDownloading, kTextLine, &kTextFlashFoundPrefix, &kTextFlashFoundSuffix, nullptr, 0},
+    {kStateFlashDownloading, kValueLine, &kTextFlashFoundPrefix, &kTextFlashFoundSuffix, nullptr,
+     0},
     {kStateUnchanged, kProgressLine, nullptr, nullptr, &kFlash, 0},
     {kStateFlashReady, kTextLine, &kTextFlashInstallPrompt, nullptr, &kFlash,
      kStoreInstallerPath | kEnableConfirmAndOpenFolder | kShowConfirmAndOpenFolder | kLabelInstall},
@@ -160,6 +162,9 @@ void UpdateDialog::AddLine(const DialogNotificationRow& row, const NotificationV
     case kNoLine:
       return;
     case kTextLine:
+      view_.AddLine(Text(*row.text));
+      return;
+    case kValueLine:
       view_.AddLine(Text(*row.text) + TextOf(value) + (row.suffix ? Text(*row.suffix) : u""));
       return;
     case kProgressLine:
