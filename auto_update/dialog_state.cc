@@ -96,6 +96,8 @@ constexpr DialogNotificationRow kNotificationRows[] = {
     {kStateFinished, kNoLine, nullptr, nullptr, nullptr, kCloseIfHidden},
 };
 
+static_assert(std::size(kNotificationRows) == kNotifyFinished + 1);
+
 enum class ConfirmAction { kNothing, kContinue, kRestartAndClose };
 
 // What Confirm and Open folder do, indexed by dialog state.
@@ -118,6 +120,8 @@ constexpr StateCommands kStateCommands[] = {
     {ConfirmAction::kRestartAndClose, &DialogState::flash_installer_path},
     {ConfirmAction::kRestartAndClose, &DialogState::flash_installer_path},
 };
+
+static_assert(std::size(kStateCommands) == kStateFinished + 1);
 
 // A number where a text was expected counts as empty, and the reverse as 0.
 std::u16string TextOf(const NotificationValue& value) {
