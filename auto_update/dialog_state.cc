@@ -153,8 +153,8 @@ void UpdateDialog::Initialize() {
   view_.ShowButton(kOpenFolderButton, false);
 }
 
-void UpdateDialog::OnNotification(int code, const NotificationValue& value) {
-  if (!state_ || code < 0 || code >= static_cast<int>(std::size(kNotificationRows))) return;
+void UpdateDialog::OnNotification(int64_t code, const NotificationValue& value) {
+  if (!state_ || code < 0 || code >= static_cast<int64_t>(std::size(kNotificationRows))) return;
   const DialogNotificationRow& row = kNotificationRows[code];
   if (row.state_after != kStateUnchanged) state_->state = row.state_after;
   AddLine(row, value);

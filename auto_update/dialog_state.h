@@ -65,8 +65,9 @@ class UpdateDialog {
   UpdateDialog(DialogView& view, UpdaterState& updater_state, DialogTeardown teardown);
 
   void Initialize();
-  // Codes outside 0..14, and any after destruction, are ignored.
-  void OnNotification(int code, const NotificationValue& value);
+  // Codes outside 0..14, and any after destruction, are ignored. The code
+  // is taken whole so that no narrowing turns a stray value into a valid one.
+  void OnNotification(int64_t code, const NotificationValue& value);
   // True for the four command ids, false for anything else.
   bool OnCommand(int command);
   // Called by the platform when the window goes away; only the first call

@@ -77,7 +77,9 @@ struct Harness {
     return NamedEvent::Create(
         KernelObjectName(GetKernelObjectPrefix(state.real_exe_path), kNeedRestartSuffix));
   }
-  void Post(int code, NotificationValue value = int64_t{0}) { dialog.OnNotification(code, value); }
+  void Post(int64_t code, NotificationValue value = int64_t{0}) {
+    dialog.OnNotification(code, value);
+  }
   bool destroyed() const { return dialog.state() == nullptr; }
 
   UpdaterState state;
@@ -419,7 +421,7 @@ TEST(DialogStateTest, CodesOutsideTheTableAreIgnored) {
   Harness h;
   h.Post(kNotifyBrowserReady, kBrowserSetup);
   const Screen screen = h.view.screen;
-  for (const int code : {15, -1, 6024, -2147483647 - 1}) {
+  for (const int64_t code : {int64_t{15}, int64_t{-1}, int64_t{6024}, (int64_t{1} << 32) + 1}) {
     h.Post(code, int64_t{4});
     h.Post(code, u"text");
   }
