@@ -24,15 +24,15 @@ constexpr FlowResults kBrowserResults = {
     .confirmation_failed = kBrowserConfirmationFailed,
 };
 
-UpdateResult Install(const UpdaterState& state,
+UpdateResult Install(const UpdateContext& context,
                      bool portable,
                      const FsPath& download_path,
                      const FsPath& temp_dir,
                      const FsPath& install_dir) {
-  NamedMutex under_upgrade = MarkUnderUpgrade(state.real_exe_path);
+  NamedMutex under_upgrade = MarkUnderUpgrade(context.state.real_exe_path);
   const UpdateResult result = portable
-                                  ? SwapPortableFiles(state, download_path, temp_dir, install_dir)
-                                  : RunInstaller(download_path, state.abort_installer_event_name);
+                                  ? SwapPortableFiles(context, download_path, temp_dir, install_dir)
+                                  : RunInstaller(context, download_path);
   under_upgrade.Release();
   return result;
 }
@@ -72,7 +72,7 @@ UpdateResult RunBrowserUpdate(const UpdateContext& context, int set_index) {
         WaitForConfirmation(context, kNotifyBrowserReady, download_path, kNotifyBrowserInstalling);
     if (const auto refused = RefusedConfirmation(confirmation, kBrowserResults)) return *refused;
   }
-  return Install(state, portable, download_path, temp_dir, install_dir);
+  return Install(context, portable, download_path, temp_dir, install_dir);
 }
 
 }  // namespace updater

@@ -49,25 +49,32 @@ void SwapStagedPlugin(const PluginDirectories& directories) {
   }
 }
 
-UpdateResult Install(const UpdaterState& state,
-                     const FsPath& installer_path,
-                     const PluginDirectories& directories) {
-  NamedMutex under_upgrade = MarkUnderUpgrade(state.real_exe_path);
-  UpdateResult result = kResultInstalled;
-  if (EventExists(state.abort_flash_event_name)) {
-    result = kFlashAborted;
-  } else {
-    ParsedCommandLine command_line(installer_path.value());
-    command_line.AddArgument(std::string_view("-s"));
-    command_line.AddArgument("-d\"" + UTF16ToUTF8(directories.staging.value()) + "\"");
-    if (LaunchAndWait(command_line)) {
-      SwapStagedPlugin(directories);
-    } else {
+UpdateResult RunInstallerAndSwap(const UpdateContext& context,
+                                 const FsPath& installer_path,
+                                 const PluginDirectories& directories) {
+  if (EventExists(context.state.abort_flash_event_name)) return kFlashAborted;
+  ParsedCommandLine command_line(installer_path.value());
+  command_line.AddArgument(std::string_view("-s"));
+  command_line.AddArgument("-d\"" + UTF16ToUTF8(directories.staging.value()) + "\"");
+  switch (LaunchAndWait(context, command_line)) {
+    case LaunchOutcome::kEnded:
+      break;
+    case LaunchOutcome::kStopped:
+      return kExitWorkerStopped;
+    case LaunchOutcome::kNotStarted:
       LogStartFailure(kLogLineFlashInstallerStartFailed, "pepper flash installer",
                       platform::LastError());
-      result = kFlashInstallerStartFailed;
-    }
+      return kFlashInstallerStartFailed;
   }
+  if (!context.RunStep([&] { SwapStagedPlugin(directories); })) return kExitWorkerStopped;
+  return kResultInstalled;
+}
+
+UpdateResult Install(const UpdateContext& context,
+                     const FsPath& installer_path,
+                     const PluginDirectories& directories) {
+  NamedMutex under_upgrade = MarkUnderUpgrade(context.state.real_exe_path);
+  const UpdateResult result = RunInstallerAndSwap(context, installer_path, directories);
   under_upgrade.Release();
   return result;
 }
@@ -102,14 +109,11 @@ UpdateResult RunFlashUpdate(const UpdateContext& context, int set_index) {
                                 kFlashResults.download, installer_path);
   if (downloaded != kResultInstalled) return downloaded;
   if (state.interactive) {
-    // No click made before the installer was ready counts.
-    state.continue_event.Reset();
-    state.cancel_event.Reset();
     const Confirmation confirmation =
         WaitForConfirmation(context, kNotifyFlashReady, installer_path, kNotifyFlashInstalling);
     if (const auto refused = RefusedConfirmation(confirmation, kFlashResults)) return *refused;
   }
-  return Install(state, installer_path, directories);
+  return Install(context, installer_path, directories);
 }
 
 }  // namespace updater

@@ -1,6 +1,7 @@
 #include "auto_update/flow_steps.h"
 
 #include <array>
+#include <optional>
 
 #include "authenticode/installer_signature.h"
 #include "auto_update/kernel_object_names.h"
@@ -71,6 +72,10 @@ Confirmation WaitForConfirmation(const UpdateContext& context,
                                  NotifyCode installing_code,
                                  uint32_t timeout_ms) {
   const UpdaterState& state = context.state;
+  // The events are machine-wide: no click made before the user saw this
+  // installer, by anyone, counts.
+  state.continue_event.Reset();
+  state.cancel_event.Reset();
   context.Post(ready_code, installer_path.value());
   const std::array<const NamedEvent*, 2> events = {&state.continue_event, &state.cancel_event};
   switch (WaitForFirstEvent(events, timeout_ms)) {
@@ -112,6 +117,7 @@ namespace {
 
 thread_local const UpdateContext* progress_context = nullptr;
 thread_local NotifyCode progress_code = kNotifyBrowserProgress;
+thread_local std::optional<int64_t> last_progress_posted;
 
 // Truncates toward zero; a figure no integer can hold (never produced by a
 // real download) is clamped rather than left undefined.
@@ -126,6 +132,7 @@ int64_t ProgressFigure(double progress) {
 ScopedProgressPoster::ScopedProgressPoster(const UpdateContext& context, NotifyCode code) {
   progress_context = &context;
   progress_code = code;
+  last_progress_posted.reset();
 }
 
 ScopedProgressPoster::~ScopedProgressPoster() {
@@ -133,8 +140,13 @@ ScopedProgressPoster::~ScopedProgressPoster() {
 }
 
 bool PostDownloadProgress(double progress) {
-  if (progress_context) progress_context->Post(progress_code, ProgressFigure(progress));
-  return true;
+  if (!progress_context) return true;
+  const int64_t figure = ProgressFigure(progress);
+  if (figure != last_progress_posted) {
+    last_progress_posted = figure;
+    progress_context->Post(progress_code, figure);
+  }
+  return !progress_context->IsStopped();
 }
 
 }  // namespace updater

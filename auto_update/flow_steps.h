@@ -58,8 +58,10 @@ enum class Confirmation { kContinue, kCancel, kFailed };
 
 // Shows the downloaded installer to the user and waits, at most
 // `timeout_ms`, for Confirm (the continue event) or the dialog going away
-// (the cancel event); the continue event wins when both are set. Resets the
-// event that ended the wait and announces the installation on Confirm.
+// (the cancel event); the continue event wins when both are set. Resets
+// both events before it shows the installer, so that no earlier click
+// counts, and the one that ended the wait after it; announces the
+// installation on Confirm.
 Confirmation WaitForConfirmation(const UpdateContext& context,
                                  NotifyCode ready_code,
                                  const FsPath& installer_path,
@@ -91,7 +93,10 @@ class ScopedProgressPoster {
   ScopedProgressPoster& operator=(const ScopedProgressPoster&) = delete;
 };
 
-// The progress callback of every download; posts nothing unbound.
+// The progress callback of every download: posts each new figure (the
+// dialog shows nothing for a repeated one, so repeats are not posted) and
+// tells the download to stop once the run was stopped. Posts nothing
+// unbound.
 bool PostDownloadProgress(double progress);
 
 }  // namespace updater

@@ -7,19 +7,37 @@
 
 namespace updater {
 
-UpdateResult RunInstaller(const FsPath& download_path, std::u16string_view abort_event_name) {
-  if (EventExists(abort_event_name)) return kBrowserAborted;
+UpdateResult RunInstaller(const UpdateContext& context, const FsPath& download_path) {
+  if (EventExists(context.state.abort_installer_event_name)) return kBrowserAborted;
   ParsedCommandLine command_line(download_path.value());
   command_line.AddSwitch("kr-auto-update", u"");
-  if (!LaunchAndWait(command_line)) {
-    LogStartFailure(kLogLineInstallerStartFailed, "installer", platform::LastError());
-    return kBrowserInstallerStartFailed;
+  switch (LaunchAndWait(context, command_line)) {
+    case LaunchOutcome::kEnded:
+      return kResultInstalled;
+    case LaunchOutcome::kStopped:
+      return kExitWorkerStopped;
+    case LaunchOutcome::kNotStarted:
+      break;
   }
-  return kResultInstalled;
+  LogStartFailure(kLogLineInstallerStartFailed, "installer", platform::LastError());
+  return kBrowserInstallerStartFailed;
 }
 
-bool LaunchAndWait(const ParsedCommandLine& command_line) {
-  return LaunchProcess(command_line, LaunchOptions{.wait = true}).IsValid();
+LaunchOutcome LaunchAndWait(const UpdateContext& context, const ParsedCommandLine& command_line) {
+  ProcessHandle process;
+  int start_error = 0;
+  // Only the start is a step: the wait must not hold a stop off.
+  const bool started_or_failed = context.RunStep([&] {
+    process = LaunchProcess(command_line, LaunchOptions{});
+    if (!process.IsValid()) start_error = platform::LastError();
+  });
+  if (!started_or_failed) return LaunchOutcome::kStopped;
+  if (!process.IsValid()) {
+    platform::SetLastError(start_error);
+    return LaunchOutcome::kNotStarted;
+  }
+  process.Wait();
+  return LaunchOutcome::kEnded;
 }
 
 }  // namespace updater

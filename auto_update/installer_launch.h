@@ -1,8 +1,7 @@
 #ifndef AUTO_UPDATE_INSTALLER_LAUNCH_H_
 #define AUTO_UPDATE_INSTALLER_LAUNCH_H_
 
-#include <string_view>
-
+#include "auto_update/update_context.h"
 #include "auto_update/update_result.h"
 #include "base/command_line.h"
 #include "base/fs_path.h"
@@ -10,13 +9,19 @@
 namespace updater {
 
 // Starts the verified browser installer with "--kr-auto-update" and waits
-// for it to end, unless the browser holds the event `abort_event_name`: 0, 5
-// or 29.
-UpdateResult RunInstaller(const FsPath& download_path, std::u16string_view abort_event_name);
+// for it to end, unless the browser holds the abort-installer event: 0, 5
+// or 29 (1 when the run was stopped before the start).
+UpdateResult RunInstaller(const UpdateContext& context, const FsPath& download_path);
 
-// Runs a verified installer or package to its end; its exit code is not
-// read. False when it could not be started, with the last error set.
-bool LaunchAndWait(const ParsedCommandLine& command_line);
+enum class LaunchOutcome {
+  kEnded,       // it ran to its end; its exit code is not read
+  kNotStarted,  // with the last error set
+  kStopped,     // the run was stopped first: nothing was started
+};
+
+// Runs a verified installer or package to its end unless the run is stopped
+// before it starts. A stop that comes later leaves it running, never killed.
+LaunchOutcome LaunchAndWait(const UpdateContext& context, const ParsedCommandLine& command_line);
 
 }  // namespace updater
 

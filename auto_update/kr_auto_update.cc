@@ -1,21 +1,25 @@
 // The updater's entry point: one start is one update run. Its exit code is
 // the run's result.
 #include <array>
+#include <chrono>
+#include <memory>
 #include <string_view>
-#include <system_error>
-#include <thread>
+#include <utility>
 
+#include "auto_update/dialog_state.h"
+#include "auto_update/dialog_window_platform.h"
 #include "auto_update/kernel_object_names.h"
 #include "auto_update/language.h"
-#include "auto_update/update_context.h"
+#include "auto_update/localized_text.h"
 #include "auto_update/update_result.h"
-#include "auto_update/update_worker.h"
 #include "auto_update/updater_state.h"
+#include "auto_update/worker_thread.h"
 #include "base/at_exit.h"
 #include "base/command_line.h"
 #include "base/file_operations.h"
 #include "base/known_paths.h"
 #include "base/path_operations.h"
+#include "base/process_exit_platform.h"
 #include "base/string_util.h"
 #include "kernel_objects/kernel_objects.h"
 
@@ -51,18 +55,48 @@ void RemoveLegacyExecutables(const FsPath& exe_directory, const Version& current
 
 // A silent run: no dialog receives notifications.
 UpdateResult RunWorkerToTheEnd(UpdaterState& state, const ParsedCommandLine& command_line) {
-  const UpdateContext context{state, command_line, /*poster=*/nullptr};
-  UpdateResult result = kExitNoWorkerResult;
-  std::thread worker;
-  try {
-    worker = std::thread([&result, &context] { result = UpdateWorker(context); });
-  } catch (const std::system_error&) {
-    return kExitNoWorkerResult;  // as when the worker's result cannot be read
-  }
+  WorkerThread worker(state, command_line, /*poster=*/nullptr);
+  if (!worker.Start()) return kExitNoWorkerResult;  // as when its result cannot be read
   // Silent mode: the flows never touch the events, so they go at once.
   state.continue_event.Close();
   state.cancel_event.Close();
-  worker.join();
+  const UpdateResult result = worker.Join();
+  state.restart_event.Close();
+  return result;
+}
+
+// How long a stopped worker may take to end before the process ends without
+// it: it may be blocked in a connection attempt or waiting for an installer
+// it started, which is left to finish.
+constexpr std::chrono::milliseconds kStoppedWorkerGrace{800};
+
+// The dialog exists before the worker starts, so the first notification
+// finds it, and the run lasts as long as the dialog does.
+UpdateResult RunWithDialog(UpdaterState& state,
+                           const ParsedCommandLine& command_line,
+                           NamedMutex& singleton) {
+  const std::unique_ptr<platform::DialogWindow> window = platform::DialogWindow::Open();
+  // Without its dialog an interactive run could not ask before installing.
+  if (!window) return kExitNoDialog;
+  WorkerThread worker(state, command_line, [&window](NotifyCode code, NotificationValue value) {
+    window->Post(code, std::move(value));
+  });
+  UpdateDialog dialog(*window, state,
+                      {.stop_worker = [&worker] { worker.Stop(); },
+                       .end_message_loop = [&window] { window->EndMessageLoop(); }});
+  window->Show(dialog);
+  if (!worker.Start()) {
+    dialog.OnCommand(kCommandAbort);
+    return kExitNoWorkerResult;
+  }
+  window->RunMessageLoop();
+  if (!worker.WaitForEnd(kStoppedWorkerGrace)) {
+    singleton.Release();
+    platform::ExitProcessNow(kExitWorkerStopped);
+  }
+  state.continue_event.Close();
+  state.cancel_event.Close();
+  const UpdateResult result = worker.Join();
   state.restart_event.Close();
   return result;
 }
@@ -75,6 +109,10 @@ UpdateResult Run() {
 
   NamedMutex singleton = NamedMutex::Create(kSingletonMutexName);
   if (singleton.TryAcquire() != MutexAcquireResult::kAcquired) {
+    if (state.interactive) {
+      platform::ShowMessage(GetLocalizedText(kTextAlreadyRunning, state.language_index),
+                            GetLocalizedText(kTextWindowTitle, state.language_index));
+    }
     singleton.Release();
     return kExitAlreadyRunning;
   }
@@ -85,9 +123,8 @@ UpdateResult Run() {
   state.current_browser_version = ParseVersion(command_line.GetAsciiValue("current"));
   RemoveLegacyExecutables(state.exe_directory, state.current_browser_version);
 
-  // Without its dialog an interactive run could not ask before installing.
-  const UpdateResult result =
-      state.interactive ? kExitNoDialog : RunWorkerToTheEnd(state, command_line);
+  const UpdateResult result = state.interactive ? RunWithDialog(state, command_line, singleton)
+                                                : RunWorkerToTheEnd(state, command_line);
   singleton.Release();
   return result;
 }

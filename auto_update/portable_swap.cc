@@ -82,10 +82,11 @@ UpdateResult PackageStartFailure(int error) {
 
 }  // namespace
 
-UpdateResult SwapPortableFiles(const UpdaterState& state,
+UpdateResult SwapPortableFiles(const UpdateContext& context,
                                const FsPath& download_path,
                                const FsPath& temp_dir,
                                const FsPath& install_dir) {
+  const UpdaterState& state = context.state;
   const FsPath old_exe = JoinPath(install_dir, kOldBrowserExeName);
   DeletePath(old_exe, /*recursive=*/false);
   RemoveOlderVersionDirectories(install_dir, state.current_browser_version);
@@ -99,15 +100,27 @@ UpdateResult SwapPortableFiles(const UpdaterState& state,
   ParsedCommandLine command_line(download_path.value());
   command_line.AddArgument(std::string_view("-s"));
   command_line.AddArgument("-d\"" + UTF16ToUTF8(extract_dir.value()) + "\"");
-  if (!LaunchAndWait(command_line)) return PackageStartFailure(platform::LastError());
+  switch (LaunchAndWait(context, command_line)) {
+    case LaunchOutcome::kEnded:
+      break;
+    case LaunchOutcome::kStopped:
+      return kExitWorkerStopped;
+    case LaunchOutcome::kNotStarted:
+      return PackageStartFailure(platform::LastError());
+  }
 
   if (!PathExists(JoinPath(extract_dir, kBrowserExeName))) {
     return kBrowserPackageWithoutExecutable;
   }
-  const bool running = BrowserIsRunning(state.real_exe_path);
-  DeletePath(old_exe, /*recursive=*/false);
-  return running ? SwapWhileRunning(extract_dir, install_dir)
-                 : SwapWhileIdle(extract_dir, install_dir, state.browser_exe_path, old_exe);
+  // One step: a stop waits for the installation to be whole again.
+  UpdateResult result = kExitWorkerStopped;
+  context.RunStep([&] {
+    const bool running = BrowserIsRunning(state.real_exe_path);
+    DeletePath(old_exe, /*recursive=*/false);
+    result = running ? SwapWhileRunning(extract_dir, install_dir)
+                     : SwapWhileIdle(extract_dir, install_dir, state.browser_exe_path, old_exe);
+  });
+  return result;
 }
 
 bool MoveDirectoryContents(const FsPath& from_dir, const FsPath& to_dir) {

@@ -1,17 +1,18 @@
 #ifndef AUTO_UPDATE_PORTABLE_SWAP_H_
 #define AUTO_UPDATE_PORTABLE_SWAP_H_
 
+#include "auto_update/update_context.h"
 #include "auto_update/update_result.h"
-#include "auto_update/updater_state.h"
 #include "base/fs_path.h"
 
 namespace updater {
 
-// Updates the portable browser `state` describes: removes version
-// directories below the running version, runs the package to extract itself
-// into temp_dir, and moves the extracted files into install_dir, leaving a
-// running browser's executable alone: 0, 7, 17, 18, 19, 21 or 22.
-UpdateResult SwapPortableFiles(const UpdaterState& state,
+// Updates the portable browser the context's state describes: removes
+// version directories below the running version, runs the package to
+// extract itself into temp_dir, and moves the extracted files into
+// install_dir, leaving a running browser's executable alone: 0, 7, 17, 18,
+// 19, 21 or 22 (1 when the run was stopped before the package or the swap).
+UpdateResult SwapPortableFiles(const UpdateContext& context,
                                const FsPath& download_path,
                                const FsPath& temp_dir,
                                const FsPath& install_dir);

@@ -8,4 +8,12 @@ void UpdateContext::Post(NotifyCode code, NotificationValue value) const {
   if (state.interactive && poster) poster(code, std::move(value));
 }
 
+bool UpdateContext::RunStep(const std::function<void()>& step) const {
+  if (!stop) {
+    step();
+    return true;
+  }
+  return stop->RunStep(step);
+}
+
 }  // namespace updater

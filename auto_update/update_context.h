@@ -3,6 +3,7 @@
 
 #include "auto_update/notification.h"
 #include "auto_update/updater_state.h"
+#include "auto_update/worker_stop.h"
 #include "base/command_line.h"
 
 namespace updater {
@@ -15,9 +16,14 @@ struct UpdateContext {
   const ParsedCommandLine& command_line;
   // The dialog's receiver of notifications, in the order they are posted.
   NotificationPoster poster;
+  // Set by whoever may stop the run before it ends; null: it runs to its end.
+  const WorkerStop* stop = nullptr;
 
   // Posts through `poster` in interactive mode; a silent run posts nothing.
   void Post(NotifyCode code, NotificationValue value) const;
+  bool IsStopped() const { return stop && stop->IsStopped(); }
+  // Runs `step` unless the run was stopped; true when it ran.
+  bool RunStep(const std::function<void()>& step) const;
 };
 
 }  // namespace updater

@@ -32,7 +32,8 @@ UpdateResult UpdateWorker(const UpdateContext& context) {
       return result;
     }
   }
-  if (flash_wanted) {
+  // A stopped run begins nothing more.
+  if (flash_wanted && !context.IsStopped()) {
     result = RunFlashUpdate(context, set_index);
     context.Post(kNotifyFlashResult, int64_t{result});
   }

@@ -60,7 +60,10 @@ class HttpClient::AttemptReader : public TransportSink {
   }
 
   bool OnBodyData(std::span<const uint8_t> bytes) override {
-    client_.ReportProgress(client_.response_body_.size());
+    if (!client_.ReportProgress(client_.response_body_.size())) {
+      cancelled_ = true;
+      return false;
+    }
     if (bytes.size() > max_body_bytes_ - client_.response_body_.size()) {
       too_large_ = true;
       return false;
@@ -82,6 +85,7 @@ class HttpClient::AttemptReader : public TransportSink {
   bool body_started() const { return body_started_; }
   bool growth_failed() const { return growth_failed_; }
   bool too_large() const { return too_large_; }
+  bool cancelled() const { return cancelled_; }
 
  private:
   HttpClient& client_;
@@ -89,6 +93,7 @@ class HttpClient::AttemptReader : public TransportSink {
   bool body_started_ = false;
   bool growth_failed_ = false;
   bool too_large_ = false;
+  bool cancelled_ = false;
 };
 
 HttpClient::HttpClient(std::u16string_view url, ProgressCallback progress_callback)
@@ -172,6 +177,10 @@ HttpClient::AttemptResult HttpClient::RunAttempt(PendingRequest& pending) {
     case TransferEnd::kBodyFailed:
       break;
   }
+  if (reader.cancelled()) {
+    RecordError(kErrorHttpOperationCancelled);
+    return AttemptResult::kAborted;
+  }
   // Another attempt would only take as long, or grow as large, again.
   if (reader.too_large()) {
     RecordError(kErrorNotEnoughMemory);
@@ -231,9 +240,9 @@ bool HttpClient::IsIncompleteHtml() {
          FindHeaderValues(kHtmlEndPattern, text).empty();
 }
 
-void HttpClient::ReportProgress(size_t received) const {
-  if (!progress_callback_ || head_values_.content_length == 0) return;
-  progress_callback_(static_cast<double>(received) * 100.0 / head_values_.content_length);
+bool HttpClient::ReportProgress(size_t received) const {
+  if (!progress_callback_ || head_values_.content_length == 0) return true;
+  return progress_callback_(static_cast<double>(received) * 100.0 / head_values_.content_length);
 }
 
 std::u16string HttpClient::GetResponseHeader(std::u16string_view name) const {

@@ -16,7 +16,8 @@
 namespace updater {
 
 // Told a download's progress, 0 to 100 (more when the body outgrows its
-// Content-Length); the result is ignored.
+// Content-Length). False stops the transfer: the request then fails as
+// cancelled, so that a download nobody wants any more ends at once.
 using ProgressCallback = bool (*)(double progress);
 
 // One synchronous HTTP or HTTPS request for one URL. The whole response is
@@ -81,7 +82,7 @@ class HttpClient {
   void AddAttemptHeaders(PendingRequest& pending);
   void ApplyProxy(PendingRequest& pending);
   bool IsIncompleteHtml();
-  void ReportProgress(size_t received) const;
+  bool ReportProgress(size_t received) const;
   void RecordError(uint32_t error) { last_error_ = error; }
 
   std::unique_ptr<platform::HttpSession> session_;

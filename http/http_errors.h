@@ -18,6 +18,7 @@ constexpr uint32_t kErrorHttpInternal = 12004;
 constexpr uint32_t kErrorHttpInvalidUrl = 12005;
 constexpr uint32_t kErrorHttpUnrecognizedScheme = 12006;
 constexpr uint32_t kErrorHttpNameNotResolved = 12007;
+constexpr uint32_t kErrorHttpOperationCancelled = 12017;
 constexpr uint32_t kErrorHttpCannotConnect = 12029;
 constexpr uint32_t kErrorHttpConnectionError = 12030;
 constexpr uint32_t kErrorHttpInvalidServerResponse = 12152;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -39,10 +40,14 @@ class FlowStepsTest : public ::testing::Test {
   UpdaterState state_;
   const ParsedCommandLine command_line_{u"updater"};
   std::vector<Posted> posted_;
+  std::function<void()> at_ready_;  // the user, once the installer is shown
+  WorkerStop stop_;
   const UpdateContext context_{state_, command_line_,
                                [this](NotifyCode code, NotificationValue value) {
                                  posted_.push_back({code, std::move(value)});
-                               }};
+                                 if (code == kNotifyBrowserReady && at_ready_) at_ready_();
+                               },
+                               &stop_};
 };
 
 TEST_F(FlowStepsTest, ConfirmationContinuesCancelsAndTimesOut) {
@@ -59,18 +64,22 @@ TEST_F(FlowStepsTest, ConfirmationContinuesCancelsAndTimesOut) {
   EXPECT_EQ(posted_[1].code, kNotifyBrowserInstalling);
 
   posted_.clear();
-  state_.cancel_event.Set();
+  at_ready_ = [&] { state_.cancel_event.Set(); };
   EXPECT_EQ(Wait(), Confirmation::kCancel);
   EXPECT_FALSE(state_.cancel_event.IsSignaled());
   ASSERT_EQ(posted_.size(), 1u) << "no installing notice after a cancel";
 
   // Both set: the user's confirmation wins, and the cancel stays pending.
-  state_.cancel_event.Set();
-  state_.continue_event.Set();
+  at_ready_ = [&] {
+    state_.cancel_event.Set();
+    state_.continue_event.Set();
+  };
   EXPECT_EQ(Wait(), Confirmation::kContinue);
   EXPECT_TRUE(state_.cancel_event.IsSignaled());
-  state_.cancel_event.Reset();
 
+  // Set before the installer was shown, by anyone: neither counts.
+  at_ready_ = nullptr;
+  state_.continue_event.Set();
   EXPECT_EQ(Wait(/*timeout_ms=*/50), Confirmation::kFailed);
   state_.continue_event.Close();
   EXPECT_EQ(Wait(), Confirmation::kFailed) << "an invalid event fails the wait";
@@ -80,6 +89,7 @@ TEST_F(FlowStepsTest, ProgressIsPostedTruncatedAndOnlyInInteractiveMode) {
   {
     const ScopedProgressPoster browser(context_, kNotifyBrowserProgress);
     EXPECT_TRUE(PostDownloadProgress(0.0));
+    EXPECT_TRUE(PostDownloadProgress(0.5)) << "the same figure is not posted again";
     EXPECT_TRUE(PostDownloadProgress(99.9));
   }
   {
@@ -98,6 +108,9 @@ TEST_F(FlowStepsTest, ProgressIsPostedTruncatedAndOnlyInInteractiveMode) {
   EXPECT_EQ(posted_[2].code, kNotifyFlashProgress);
   EXPECT_EQ(std::get<int64_t>(posted_[2].value), 250);
   EXPECT_GT(std::get<int64_t>(posted_[3].value), 0);
+
+  stop_.Stop();
+  EXPECT_FALSE(PostDownloadProgress(60.0)) << "a stopped run's download stops";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,14 +45,17 @@ class UpdateWorkerTest : public ::testing::Test {
     std::vector<std::u16string> arguments = {u"updater", u"--kr-check-update"};
     arguments.insert(arguments.end(), switches.begin(), switches.end());
     command_line_ = ParsedCommandLine::FromArguments(arguments);
-    return {state_, command_line_, [this](NotifyCode code, NotificationValue value) {
+    return {state_, command_line_,
+            [this](NotifyCode code, NotificationValue value) {
               if (code == kNotifyBrowserReady || code == kNotifyFlashReady) {
                 signaled_at_ready_ = {state_.continue_event.IsSignaled(),
                                       state_.cancel_event.IsSignaled()};
                 if (click_at_ready_) click_at_ready_->Set();
               }
+              if (code == stop_at_) stop_.Stop();
               posted_.emplace_back(code, std::move(value));
-            }};
+            },
+            &stop_};
   }
 
   void Offer(const std::string& query_path, const std::string& header, const std::string& exe) {
@@ -81,6 +85,8 @@ class UpdateWorkerTest : public ::testing::Test {
   UpdaterState state_;
   ParsedCommandLine command_line_{u"updater"};
   const NamedEvent* click_at_ready_ = nullptr;
+  std::optional<NotifyCode> stop_at_;  // the dialog goes away when this is posted
+  WorkerStop stop_;
   std::pair<bool, bool> signaled_at_ready_;
   std::vector<Posted> posted_;
 };
@@ -111,7 +117,7 @@ TEST_F(UpdateWorkerTest, InteractiveRunWithTheBrowserUpToDateInstallsTheConfirme
   EXPECT_EQ(e2e::ReadFileBytes(install_.updater_dir() + "/PepperFlash/plugin.so"), "new plugin");
 }
 
-TEST_F(UpdateWorkerTest, FlowsWaitForTheUsersDecisionAndTheFlashFlowIgnoresEarlierClicks) {
+TEST_F(UpdateWorkerTest, FlowsWaitForTheUsersDecisionAndIgnoreEarlierClicks) {
   const std::string installer =
       e2e::MakeScriptedInstaller(e2e::BrowserInstallerScript(install_.Path("arguments")));
   Offer("/update.php", "Kora-", installer);
@@ -138,8 +144,8 @@ TEST_F(UpdateWorkerTest, FlowsWaitForTheUsersDecisionAndTheFlashFlowIgnoresEarli
     if (!cancel) {
       state_.continue_event.Close();
       state_.cancel_event.Close();
-    } else if (!browser) {
-      state_.continue_event.Set();  // clicks made while the plug-in still downloaded
+    } else {
+      state_.continue_event.Set();  // clicks made while the installer still downloaded
       state_.cancel_event.Set();
     }
     EXPECT_EQ(browser ? RunBrowserUpdate(Context({u"--current=1.0.0.0"}), kPrimaryServerSet)
@@ -151,6 +157,25 @@ TEST_F(UpdateWorkerTest, FlowsWaitForTheUsersDecisionAndTheFlashFlowIgnoresEarli
   }
   EXPECT_FALSE(e2e::Exists(install_.Path("arguments"))) << "no installer ran";
   EXPECT_FALSE(e2e::Exists(install_.updater_dir() + "/PepperFlash"));
+}
+
+TEST_F(UpdateWorkerTest, AStoppedRunStartsNoInstallerAndNoPlugInUpdate) {
+  Offer("/update.php", "Kora-",
+        e2e::MakeScriptedInstaller(e2e::BrowserInstallerScript(install_.Path("arguments"))));
+  state_.current_browser_version = ParseVersion("1.0.0.0");
+  // Confirmed, and the dialog closed before the installer could start.
+  click_at_ready_ = &state_.continue_event;
+  stop_at_ = kNotifyBrowserReady;
+  EXPECT_EQ(RunBrowserUpdate(Context({u"--current=1.0.0.0"}), kPrimaryServerSet),
+            kExitWorkerStopped);
+  EXPECT_FALSE(e2e::Exists(install_.Path("arguments"))) << "no installer ran";
+
+  service_.Answer("/update.php", e2e::BrowserOffer("1.0.0.0", ""));
+  stop_at_ = kNotifyBrowserResult;
+  posted_.clear();
+  EXPECT_EQ(UpdateWorker(Context({u"--current=1.0.0.0"})), kResultNothingToInstall);
+  EXPECT_EQ(Sequence().back(), Posted(kNotifyFinished, 0));
+  EXPECT_EQ(service_.CountRequests("/update_pepper.php"), 0) << "the plug-in flow never began";
 }
 
 }  // namespace

@@ -213,6 +213,12 @@ TEST(HttpClientTest, ReportsProgressOnlyWithAContentLength) {
   EXPECT_EQ(Reports().back(), 100.0);
   EXPECT_TRUE(std::is_sorted(Reports().begin(), Reports().end()));
 
+  // A callback that says stop ends the transfer at once, as cancelled.
+  HttpClient stopped(U16(server.Url("/sized")), [](double) { return false; });
+  EXPECT_FALSE(stopped.SendRequest(u"GET", true));
+  EXPECT_EQ(stopped.last_error(), kErrorHttpOperationCancelled);
+  EXPECT_LT(stopped.response_body().size(), body.size());
+
   for (const char* path : {"/chunked", "/empty"}) {
     Reports().clear();
     HttpClient client(U16(server.Url(path)), RecordProgress);

@@ -1,0 +1,56 @@
+#ifndef AUTO_UPDATE_WORKER_THREAD_H_
+#define AUTO_UPDATE_WORKER_THREAD_H_
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "auto_update/notification.h"
+#include "auto_update/update_context.h"
+#include "auto_update/update_result.h"
+#include "auto_update/updater_state.h"
+#include "auto_update/worker_stop.h"
+#include "base/command_line.h"
+
+namespace updater {
+
+// The update worker on a thread of its own, beside an interactive run's
+// message loop; the dialog stops it when it goes away.
+class WorkerThread {
+ public:
+  WorkerThread(const UpdaterState& state,
+               const ParsedCommandLine& command_line,
+               NotificationPoster poster);
+  // Joins a worker that was started and has ended or will end.
+  ~WorkerThread();
+  WorkerThread(const WorkerThread&) = delete;
+  WorkerThread& operator=(const WorkerThread&) = delete;
+
+  // False when no thread could be started.
+  bool Start();
+  // Takes every further step from the worker; a worker that had not
+  // finished yet gets the result kExitWorkerStopped.
+  void Stop();
+  // True once the worker has ended, waiting at most `timeout` for it.
+  bool WaitForEnd(std::chrono::milliseconds timeout);
+  // Waits for the worker to end: the run's result, kExitNoWorkerResult when
+  // it never ran.
+  UpdateResult Join();
+
+ private:
+  void Work();
+
+  WorkerStop stop_;
+  const UpdateContext context_;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable ended_;
+  std::optional<UpdateResult> result_;  // set when the worker ends
+  bool stopped_while_running_ = false;
+};
+
+}  // namespace updater
+
+#endif  // AUTO_UPDATE_WORKER_THREAD_H_
