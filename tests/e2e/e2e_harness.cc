@@ -498,7 +498,8 @@ std::string KernelObjectName(const std::string& real_exe_path, const std::string
   return "Global\\" + KernelObjectPrefix(real_exe_path) + suffix;
 }
 
-HeldEvent::HeldEvent(const std::string& name) : holder_(kKernelObjectTool, {"create-event", name}) {
+HeldEvent::HeldEvent(const std::string& name, Kind kind)
+    : holder_(kKernelObjectTool, {kind == Kind::kEvent ? "create-event" : "hold-mutex", name}) {
   // The tool says "created" (or "opened") and then "ready" once it holds it.
   for (;;) {
     const std::string line = holder_.ReadLine();
@@ -515,6 +516,10 @@ HeldEvent::~HeldEvent() {
 
 bool KernelObjectExists(const std::string& name) {
   return RunTool({kKernelObjectTool, "exists", name}) == 0;
+}
+
+bool EventIsSet(const std::string& name) {
+  return RunTool({kKernelObjectTool, "wait", "0", name}) == 0;
 }
 
 }  // namespace updater::e2e

@@ -234,11 +234,12 @@ std::string KernelObjectPrefix(const std::string& real_exe_path);
 // "Global\" + prefix + suffix.
 std::string KernelObjectName(const std::string& real_exe_path, const std::string& suffix = "");
 
-// Holds an event (as a running browser does) in another process until
-// destroyed.
+// Holds an event (as a running browser does), or an acquired mutex (as a
+// running updater does), in another process until destroyed.
 class HeldEvent {
  public:
-  explicit HeldEvent(const std::string& name);
+  enum class Kind { kEvent, kAcquiredMutex };
+  explicit HeldEvent(const std::string& name, Kind kind = Kind::kEvent);
   ~HeldEvent();
   HeldEvent(const HeldEvent&) = delete;
   HeldEvent& operator=(const HeldEvent&) = delete;
@@ -252,6 +253,7 @@ class HeldEvent {
 
 // Asked from another process, as the browser would.
 bool KernelObjectExists(const std::string& name);
+bool EventIsSet(const std::string& name);
 
 }  // namespace updater::e2e
 
