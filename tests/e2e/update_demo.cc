@@ -3,7 +3,9 @@
 // updater (built for that service) runs silently in a scratch installation,
 // and the demo prints what the service was asked, the exit code, the log and
 // the installation before and after. A second run, with the browser now up
-// to date, lets the plug-in flow run.
+// to date, lets the plug-in flow run. Then an interactive run on a virtual
+// display, with screenshots of its dialog; "update_demo screenshots DIR"
+// saves the dialog at the install prompt in every language instead.
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "tests/e2e/e2e_harness.h"
+#include "tests/e2e/interactive_demo.h"
 
 namespace updater::e2e {
 namespace {
@@ -147,9 +150,16 @@ int Demo() {
 }  // namespace
 }  // namespace updater::e2e
 
-int main() {
+int main(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
   try {
-    return updater::e2e::Demo();
+    if (arguments.size() == 2 && arguments[0] == "screenshots") {
+      return updater::e2e::SaveDialogScreenshots(arguments[1]);
+    }
+    const int silent = updater::e2e::Demo();
+    const int interactive = updater::e2e::RunInteractiveDemo(
+        arguments.size() == 1 ? arguments[0] : std::string("demo_screenshots"));
+    return silent == 0 && interactive == 0 ? 0 : 1;
   } catch (const std::exception& error) {
     std::cerr << "update_demo: " << error.what() << "\n";
     return 1;

@@ -1,12 +1,28 @@
 #include "tests/support/desktop_session.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 namespace updater::test_support {
-DesktopSession::DesktopSession() {
+namespace {
+
+ChildOptions Quiet() {
+  ChildOptions options;
+  options.pipes = false;
+  return options;
+}
+
+bool Succeeded(ChildProcess& process) {
+  const ExitStatus status = process.Wait();
+  return status.exited && status.code == 0;
+}
+
+}  // namespace
+
+DesktopSession::DesktopSession(bool window_manager) {
   // Xvfb picks a free display and writes its number to standard output.
   x_server_ = std::make_unique<ChildProcess>(
       "/usr/bin/Xvfb", std::vector<std::string>{"-displayfd", "1", "-screen", "0",
@@ -31,9 +47,22 @@ DesktopSession::DesktopSession() {
   }
   setenv("DBUS_SESSION_BUS_ADDRESS", bus_address.c_str(), 1);
   unsetenv("NO_AT_BRIDGE");
+  if (window_manager) {
+    window_manager_ = std::make_unique<ChildProcess>(
+        "/usr/bin/openbox", std::vector<std::string>{"--sm-disable"}, Quiet());
+    // It owns the screen once it answers for the root window's manager.
+    for (int i = 0; i < 100; ++i) {
+      ChildProcess found("/bin/sh", {"-c", "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window"},
+                         Quiet());
+      if (Succeeded(found)) return;
+      usleep(50000);
+    }
+    failure_ = "openbox did not take the screen";
+  }
 }
 
 DesktopSession::~DesktopSession() {
+  window_manager_.reset();
   session_bus_.reset();
   x_server_.reset();
   unsetenv("DISPLAY");
@@ -51,13 +80,21 @@ bool DesktopSession::SaveArea(const std::string& png_path,
                               int height) const {
   const std::string geometry = std::to_string(width) + "x" + std::to_string(height) + "+" +
                                std::to_string(x) + "+" + std::to_string(y);
-  ChildOptions quiet;
-  quiet.pipes = false;
   ChildProcess import("/usr/bin/import",
                       {"-display", display_, "-window", "root", "-crop", geometry, png_path},
-                      quiet);
-  const ExitStatus status = import.Wait();
-  return status.exited && status.code == 0;
+                      Quiet());
+  return Succeeded(import);
+}
+
+bool DesktopSession::SaveWindow(const std::string& png_path,
+                                const std::string& program_name) const {
+  ChildProcess search("/usr/bin/xdotool",
+                      {"search", "--onlyvisible", "--classname", "^" + program_name + "$"});
+  const std::string window = search.ReadLine();
+  if (!Succeeded(search) || window.empty()) return false;
+  ChildProcess import("/usr/bin/import",
+                      {"-display", display_, "-frame", "-window", window, png_path}, Quiet());
+  return Succeeded(import);
 }
 
 }  // namespace updater::test_support

@@ -19,7 +19,9 @@ class DesktopSession {
   static constexpr int kScreenWidth = 1280;
   static constexpr int kScreenHeight = 800;
 
-  DesktopSession();
+  // With a window manager, windows get their frames and title bars, as a
+  // user sees them; tests run without one, so that nothing moves a window.
+  explicit DesktopSession(bool window_manager = false);
   ~DesktopSession();
   DesktopSession(const DesktopSession&) = delete;
   DesktopSession& operator=(const DesktopSession&) = delete;
@@ -30,10 +32,14 @@ class DesktopSession {
   bool SaveScreen(const std::string& png_path) const;
   // Saves the screen's rectangle (x, y, width, height) as a PNG.
   bool SaveArea(const std::string& png_path, int x, int y, int width, int height) const;
+  // Saves the visible window of the program `program_name` (its window
+  // class), with its frame, as a PNG.
+  bool SaveWindow(const std::string& png_path, const std::string& program_name) const;
 
  private:
   std::unique_ptr<ChildProcess> x_server_;
   std::unique_ptr<ChildProcess> session_bus_;
+  std::unique_ptr<ChildProcess> window_manager_;
   std::string display_;
   std::string failure_;
 };

@@ -1,0 +1,142 @@
+#include "tests/e2e/interactive_demo.h"
+
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "auto_update/language.h"
+#include "auto_update/localized_text.h"
+#include "base/string_util.h"
+#include "tests/e2e/dialog_reader.h"
+#include "tests/e2e/e2e_harness.h"
+#include "tests/support/desktop_session.h"
+
+namespace updater::e2e {
+namespace {
+
+using test_support::DesktopSession;
+
+constexpr char kUpdaterProgram[] = "rivazeriduv_updater";
+
+constexpr const char* kLanguageTags[kLanguageCount] = {"en", "zh-CN", "zh-TW", "ru",    "de",
+                                                       "fr", "ja",    "pl",    "pt-BR", "el"};
+
+std::string Text(const LocalizedText& entry, int language) {
+  return UTF16ToUTF8(GetLocalizedText(entry, language));
+}
+
+// A loopback service offering browser 2.0.0.0, and an installation of 1.5.0.1.
+struct InteractiveSetup {
+  UpdateService service;
+  ScratchInstallation install{"1.5.0.1"};
+
+  InteractiveSetup() {
+    service.Answer(
+        "/update.php",
+        BrowserOffer("2.0.0.0", service.Serve("/brelix_setup_2.0.0.0.exe",
+                                              MakeScriptedInstaller(BrowserInstallerScript(
+                                                  install.Path("installer_arguments"))))));
+  }
+
+  std::unique_ptr<UpdaterProcess> Start(const std::string& language_tag) const {
+    Environment environment = DefaultEnvironment(install);
+    for (const char* name : {"DISPLAY", "DBUS_SESSION_BUS_ADDRESS"})
+      environment[name] = getenv(name);
+    environment["HOME"] = install.root();
+    environment["ASAN_OPTIONS"] = "detect_leaks=0";
+    return std::make_unique<UpdaterProcess>(
+        install,
+        std::vector<std::string>{"--kr-check-update", "--current=1.5.0.1",
+                                 "--langid=" + language_tag,
+                                 "--real-exe-path=" + install.browser_exe()},
+        environment);
+  }
+};
+
+std::optional<WindowView> WaitForLastLine(const std::string& line) {
+  return WaitForWindow([&line](const WindowView& window) {
+    return !window.lines.empty() && window.lines.back() == line;
+  });
+}
+
+void PrintLines(const WindowView& window) {
+  std::cout << "  title: " << window.title << "\n";
+  for (const std::string& line : window.lines) std::cout << "  | " << line << "\n";
+  for (const ButtonView& button : window.buttons) {
+    if (!button.showing) continue;
+    std::cout << "  [" << button.label << "]" << (button.enabled ? "" : " (disabled)") << "\n";
+  }
+}
+
+bool Problem(const std::string& text) {
+  std::cerr << "update_demo: " << text << "\n";
+  return false;
+}
+
+// Runs the updater in `language` to the install prompt and saves the dialog.
+bool SaveAtPrompt(const DesktopSession& desktop,
+                  const InteractiveSetup& setup,
+                  int language,
+                  const std::string& png_path) {
+  const auto updater = setup.Start(kLanguageTags[language]);
+  const auto prompt = WaitForLastLine(Text(kTextBrowserInstallPrompt, language));
+  if (!prompt) return Problem("no install prompt in " + std::string(kLanguageTags[language]));
+  const bool saved = desktop.SaveWindow(png_path, kUpdaterProgram);
+  PressButton(Text(kTextAbortButton, language));
+  updater->Wait();
+  return saved || Problem("could not save " + png_path);
+}
+
+}  // namespace
+
+int RunInteractiveDemo(const std::string& shots_dir) {
+  std::filesystem::create_directories(shots_dir);
+  const DesktopSession desktop(/*window_manager=*/true);
+  if (!desktop.failure().empty()) return Problem(desktop.failure()), 1;
+  const InteractiveSetup setup;
+  std::cout << "\n=== Interactive run: rivazeriduv_updater --kr-check-update --current=1.5.0.1 "
+               "--real-exe-path=... (virtual display "
+            << getenv("DISPLAY") << ") ===\n";
+  const auto updater = setup.Start("en");
+  const auto prompt = WaitForLastLine(Text(kTextBrowserInstallPrompt, 0));
+  if (!prompt) return Problem("the dialog never asked"), 1;
+  std::cout << "the dialog asks (read through the accessibility interface):\n";
+  PrintLines(*prompt);
+  desktop.SaveWindow(shots_dir + "/at_prompt.png", kUpdaterProgram);
+
+  std::cout << "pressing Install\n";
+  PressButton(Text(kTextInstallButton, 0));
+  const auto done = WaitForLastLine(Text(kTextBrowserInstalled, 0));
+  if (!done) return Problem("the installation did not finish"), 1;
+  PrintLines(*done);
+  desktop.SaveWindow(shots_dir + "/at_end.png", kUpdaterProgram);
+  std::cout << "the installer was started with (one per line):\n"
+            << ReadFileBytes(setup.install.Path("installer_arguments"));
+  PressButton(Text(kTextAbortButton, 0));
+  const int exit_code = updater->Wait();
+  std::cout << "closed by the user; exit code " << exit_code << "\n"
+            << "screenshots: " << std::filesystem::absolute(shots_dir).string()
+            << "/at_prompt.png, at_end.png\n";
+  return exit_code;
+}
+
+int SaveDialogScreenshots(const std::string& shots_dir) {
+  std::filesystem::create_directories(shots_dir);
+  const DesktopSession desktop(/*window_manager=*/true);
+  if (!desktop.failure().empty()) return Problem(desktop.failure()), 1;
+  const InteractiveSetup setup;
+  int saved = 0;
+  for (int language = 0; language < kLanguageCount; ++language) {
+    const std::string path =
+        shots_dir + "/" + std::to_string(language) + "_" + kLanguageTags[language] + ".png";
+    if (SaveAtPrompt(desktop, setup, language, path)) {
+      std::cout << std::filesystem::absolute(path).string() << "\n";
+      ++saved;
+    }
+  }
+  return saved == kLanguageCount ? 0 : 1;
+}
+
+}  // namespace updater::e2e
