@@ -237,6 +237,9 @@ void UpdateDialog::OpenRestartEvent() {
 void UpdateDialog::SetConfirmAvailable(const DialogProductRow& product, bool available) {
   if (product.result_shows_confirm) {
     view_.ShowButton(kConfirmButton, available);
+    // Install disabled it; a restart prompt whose Confirm cannot be pressed
+    // could never be accepted.
+    if (available) view_.EnableButton(kConfirmButton, true);
   } else {
     view_.EnableButton(kConfirmButton, available);
   }

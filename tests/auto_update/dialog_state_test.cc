@@ -274,6 +274,8 @@ TEST(DialogStateTest, ResultLineAndConfirm) {
       {13, true, 5, false, u"Flash player update failed, error code is 5.", false, false},
       {13, false, 0, false, u"New flash player installed.", false, true},
       {13, false, 0, true, u"New flash player installed, restart now?", true, true},
+      // Install disabled Confirm; the restart prompt must still be answerable.
+      {13, true, 0, true, u"New flash player installed, restart now?", true, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message()
