@@ -295,6 +295,7 @@ void UpdateDialog::Close() {
 // run ends with the dialog.
 void UpdateDialog::OnDestroy() {
   if (!state_) return;
+  if (teardown_.closing) teardown_.closing();
   state_.reset();
   updater_state_.cancel_event.Set();
   if (teardown_.stop_worker) teardown_.stop_worker();

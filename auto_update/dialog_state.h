@@ -53,7 +53,10 @@ struct LocalizedText;
 
 // What ends the run once the dialog is gone.
 struct DialogTeardown {
-  std::function<void()> stop_worker;       // its result becomes 1
+  // First, as destruction begins: a worker that has not finished by now
+  // gets the result 1, even when the cancellation lets it finish at once.
+  std::function<void()> closing;
+  std::function<void()> stop_worker;
   std::function<void()> end_message_loop;  // with exit code 0
 };
 

@@ -82,7 +82,8 @@ UpdateResult RunWithDialog(UpdaterState& state,
     window->Post(code, std::move(value));
   });
   UpdateDialog dialog(*window, state,
-                      {.stop_worker = [&worker] { worker.Stop(); },
+                      {.closing = [&worker] { worker.NoteDialogClosing(); },
+                       .stop_worker = [&worker] { worker.Stop(); },
                        .end_message_loop = [&window] { window->EndMessageLoop(); }});
   window->Show(dialog);
   if (!worker.Start()) {

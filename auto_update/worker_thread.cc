@@ -32,11 +32,12 @@ void WorkerThread::Work() {
   ended_.notify_all();
 }
 
+void WorkerThread::NoteDialogClosing() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (!result_) stopped_while_running_ = true;
+}
+
 void WorkerThread::Stop() {
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    if (!result_) stopped_while_running_ = true;
-  }
   stop_.Stop();
 }
 

@@ -30,8 +30,10 @@ class WorkerThread {
 
   // False when no thread could be started.
   bool Start();
-  // Takes every further step from the worker; a worker that had not
-  // finished yet gets the result kExitWorkerStopped.
+  // The dialog is going away: a worker that has not finished yet gets the
+  // result kExitWorkerStopped, however it ends.
+  void NoteDialogClosing();
+  // Takes every further step from the worker.
   void Stop();
   // True once the worker has ended, waiting at most `timeout` for it.
   bool WaitForEnd(std::chrono::milliseconds timeout);

@@ -86,12 +86,16 @@ struct Harness {
   RecordingView view;
   UpdateDialog dialog{
       view, state,
-      DialogTeardown{[this] {
-                       view.log.push_back(std::string("stop_worker") +
-                                          (destroyed() ? " state_gone" : "") +
-                                          (state.cancel_event.IsSignaled() ? " cancel_set" : ""));
-                     },
-                     [this] { view.log.push_back("end_loop"); }}};
+      DialogTeardown{
+          [this] {
+            view.log.push_back(std::string("closing") +
+                               (destroyed() || state.cancel_event.IsSignaled() ? " late" : ""));
+          },
+          [this] {
+            view.log.push_back(std::string("stop_worker") + (destroyed() ? " state_gone" : "") +
+                               (state.cancel_event.IsSignaled() ? " cancel_set" : ""));
+          },
+          [this] { view.log.push_back("end_loop"); }}};
 };
 
 constexpr int kConfirm = kConfirmButton;
@@ -389,14 +393,16 @@ TEST(DialogStateTest, CommandsInEveryState) {
   }
 }
 
-// The record goes first, then a waiting flow is cancelled, then the worker
-// and the loop end; nothing afterwards reaches the view.
+// The worker learns first that the dialog goes, then the record goes, a
+// waiting flow is cancelled, and the worker and the loop end; nothing
+// afterwards reaches the view.
 TEST(DialogStateTest, DestructionOrderAndAfterwards) {
   Harness h;
   h.Post(kNotifyBrowserReady, kBrowserSetup);
   EXPECT_TRUE(h.dialog.OnCommand(kCommandAbort));
   EXPECT_EQ(h.view.log,
-            (std::vector<std::string>{"destroy", "stop_worker state_gone cancel_set", "end_loop"}));
+            (std::vector<std::string>{"destroy", "closing", "stop_worker state_gone cancel_set",
+                                      "end_loop"}));
   const Screen screen = h.view.screen;
   h.dialog.OnDestroy();  // the platform's own report of the window going
   h.Post(kNotifyBrowserChecking);
@@ -406,7 +412,7 @@ TEST(DialogStateTest, DestructionOrderAndAfterwards) {
   EXPECT_EQ(h.view.screen, screen);
   EXPECT_TRUE(h.view.opened.empty());
   EXPECT_FALSE(h.state.continue_event.IsSignaled());
-  EXPECT_EQ(h.view.log.size(), 3u);
+  EXPECT_EQ(h.view.log.size(), 4u);
 }
 
 TEST(DialogStateTest, FinishedClosesOnlyAHiddenDialog) {
@@ -415,7 +421,7 @@ TEST(DialogStateTest, FinishedClosesOnlyAHiddenDialog) {
     h.view.visible = visible;
     h.Post(kNotifyFinished);
     EXPECT_EQ(h.destroyed(), !visible);
-    EXPECT_EQ(h.view.log.size(), visible ? 0u : 3u);
+    EXPECT_EQ(h.view.log.size(), visible ? 0u : 4u);
   }
 }
 

@@ -238,6 +238,9 @@ TEST_F(DialogE2eTest, EscapeAtThePlugInPromptStartsNothingAndEndsTheRun) {
   ASSERT_TRUE(prompt);
   EXPECT_TRUE(Contains(prompt->lines, "Your browser is already the latest version."));
   EXPECT_TRUE(Contains(prompt->lines, "Current flash version is 1.0.0.0"));
+  // No file manager on the bus, and no handler for folders: nothing happens.
+  ASSERT_TRUE(PressButton("Open folder"));
+  ASSERT_TRUE(WaitForWindow([](const WindowView& w) { return EndsWith(w.lines, kFlashPrompt); }));
 
   test_support::ChildProcess focus("/usr/bin/xdotool", {"search", "--sync", "--onlyvisible",
                                                         "--name", kTitle, "windowfocus", "--sync"});
