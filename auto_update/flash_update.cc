@@ -53,10 +53,7 @@ UpdateResult RunInstallerAndSwap(const UpdateContext& context,
                                  const FsPath& installer_path,
                                  const PluginDirectories& directories) {
   if (EventExists(context.state.abort_flash_event_name)) return kFlashAborted;
-  ParsedCommandLine command_line(installer_path.value());
-  command_line.AddArgument(std::string_view("-s"));
-  command_line.AddArgument("-d\"" + UTF16ToUTF8(directories.staging.value()) + "\"");
-  switch (LaunchAndWait(context, command_line)) {
+  switch (LaunchAndWait(context, SilentExtractionCommand(installer_path, directories.staging))) {
     case LaunchOutcome::kEnded:
       break;
     case LaunchOutcome::kStopped:

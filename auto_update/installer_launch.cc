@@ -4,6 +4,7 @@
 #include "auto_update/updater_log.h"
 #include "base/last_error_platform.h"
 #include "base/process_launch.h"
+#include "base/string_util.h"
 
 namespace updater {
 
@@ -21,6 +22,13 @@ UpdateResult RunInstaller(const UpdateContext& context, const FsPath& download_p
   }
   LogStartFailure(kLogLineInstallerStartFailed, "installer", platform::LastError());
   return kBrowserInstallerStartFailed;
+}
+
+ParsedCommandLine SilentExtractionCommand(const FsPath& program, const FsPath& directory) {
+  ParsedCommandLine command_line(program.value());
+  command_line.AddArgument(std::string_view("-s"));
+  command_line.AddArgument("-d\"" + UTF16ToUTF8(directory.value()) + "\"");
+  return command_line;
 }
 
 LaunchOutcome LaunchAndWait(const UpdateContext& context, const ParsedCommandLine& command_line) {

@@ -13,6 +13,10 @@ namespace updater {
 // or 29 (1 when the run was stopped before the start).
 UpdateResult RunInstaller(const UpdateContext& context, const FsPath& download_path);
 
+// `program` told to extract itself silently into `directory`: "-s" and
+// "-d" followed by the directory in quotation marks, as one argument.
+ParsedCommandLine SilentExtractionCommand(const FsPath& program, const FsPath& directory);
+
 enum class LaunchOutcome {
   kEnded,       // it ran to its end; its exit code is not read
   kNotStarted,  // with the last error set

@@ -97,10 +97,7 @@ UpdateResult SwapPortableFiles(const UpdateContext& context,
   if (!DeletePath(extract_dir, /*recursive=*/true)) {
     return PackageStartFailure(platform::LastError());
   }
-  ParsedCommandLine command_line(download_path.value());
-  command_line.AddArgument(std::string_view("-s"));
-  command_line.AddArgument("-d\"" + UTF16ToUTF8(extract_dir.value()) + "\"");
-  switch (LaunchAndWait(context, command_line)) {
+  switch (LaunchAndWait(context, SilentExtractionCommand(download_path, extract_dir))) {
     case LaunchOutcome::kEnded:
       break;
     case LaunchOutcome::kStopped:
