@@ -60,12 +60,12 @@ UpdateResult RunBrowserUpdate(const UpdateContext& context, int set_index) {
   if (const auto refused = RefusedOffer(query, state.current_browser_version, kBrowserResults)) {
     return *refused;
   }
-  context.Post(kNotifyBrowserFound, query.offer.offered_version);
+  context.PostNotification(kNotifyBrowserFound, query.offer.offered_version);
 
   FsPath download_path;
   const UpdateResult downloaded =
-      DownloadVerifiedInstaller(context, query.offer.download_url, kNotifyBrowserProgress, temp_dir,
-                                kBrowserResults.download, download_path);
+      DownloadVerifiedInstaller(context, query.offer.download_url, OnBrowserDownloadProgress,
+                                temp_dir, kBrowserResults.download, download_path);
   if (downloaded != kResultInstalled) return downloaded;
   if (state.interactive) {
     const Confirmation confirmation =

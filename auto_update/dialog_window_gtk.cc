@@ -72,14 +72,16 @@ class GtkDialogWindow : public DialogWindow {
     gtk_widget_show(window_);
   }
 
-  void Post(NotifyCode code, NotificationValue value) override {
+  void PostNotification(NotifyCode code, NotificationValue value) override {
     const std::lock_guard<std::mutex> lock(queue_mutex_);
     queue_.emplace_back(code, std::move(value));
     if (!dispatch_source_) dispatch_source_ = g_idle_add(&GtkDialogWindow::Dispatch, this);
   }
 
   void RunMessageLoop() override { gtk_main(); }
-  void EndMessageLoop() override { gtk_main_quit(); }
+  void EndMessageLoop() override {
+    if (gtk_main_level() > 0) gtk_main_quit();
+  }
 
   void SetTitle(const std::u16string& title) override {
     gtk_window_set_title(GTK_WINDOW(window_), Utf8(title).c_str());

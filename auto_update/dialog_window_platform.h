@@ -23,7 +23,7 @@ class DialogWindow : public DialogView {
   virtual void Show(UpdateDialog& dialog) = 0;
   // From any thread: queues the notification for the dialog and returns at
   // once. Notifications are handled in the order posted, on the main thread.
-  virtual void Post(NotifyCode code, NotificationValue value) = 0;
+  virtual void PostNotification(NotifyCode code, NotificationValue value) = 0;
   // Handles window events and posted notifications until EndMessageLoop().
   virtual void RunMessageLoop() = 0;
   virtual void EndMessageLoop() = 0;

@@ -81,8 +81,8 @@ UpdateResult Install(const UpdateContext& context,
 UpdateResult RunFlashUpdate(const UpdateContext& context, int set_index) {
   const UpdaterState& state = context.state;
   const std::u16string version_text = context.command_line.GetValue("pepper-version");
-  context.Post(kNotifyFlashCurrentVersion, version_text);
-  context.Post(kNotifyFlashChecking, int64_t{0});
+  context.PostNotification(kNotifyFlashCurrentVersion, version_text);
+  context.PostNotification(kNotifyFlashChecking, int64_t{0});
 
   if (state.exe_directory.empty()) return kFlashNoExeDirectory;
   const Version current_version = ParseVersion(UTF16ToUTF8(version_text));
@@ -98,12 +98,12 @@ UpdateResult RunFlashUpdate(const UpdateContext& context, int set_index) {
   const QueryOutcome query =
       QueryUpdateService(query_url, u"Kora-Flash-Version", u"Kora-Flash-Location");
   if (const auto refused = RefusedOffer(query, current_version, kFlashResults)) return *refused;
-  context.Post(kNotifyFlashFound, query.offer.offered_version);
+  context.PostNotification(kNotifyFlashFound, query.offer.offered_version);
 
   FsPath installer_path;
   const UpdateResult downloaded =
-      DownloadVerifiedInstaller(context, query.offer.download_url, kNotifyFlashProgress, temp_dir,
-                                kFlashResults.download, installer_path);
+      DownloadVerifiedInstaller(context, query.offer.download_url, OnFlashDownloadProgress,
+                                temp_dir, kFlashResults.download, installer_path);
   if (downloaded != kResultInstalled) return downloaded;
   if (state.interactive) {
     const Confirmation confirmation =

@@ -16,15 +16,15 @@ namespace updater {
 
 UpdateResult DownloadVerifiedInstaller(const UpdateContext& context,
                                        const std::u16string& url,
-                                       NotifyCode progress_code,
+                                       ProgressCallback on_progress,
                                        const FsPath& temp_dir,
                                        const DownloadResults& results,
                                        FsPath& path) {
   {
-    const ScopedProgressPoster progress(context, progress_code);
+    const ScopedProgressPoster progress(context);
     // Whatever status the server answers with, the body is saved: only the
     // signature decides whether it is used.
-    HttpClient client(url, PostDownloadProgress);
+    HttpClient client(url, on_progress);
     client.SetAdditionalHeaders(kAcceptAnyHeader);
     if (!client.SendRequest(u"GET", /*disable_redirects=*/true)) return results.no_response;
     const std::string name = DownloadFileName(url);
@@ -76,12 +76,12 @@ Confirmation WaitForConfirmation(const UpdateContext& context,
   // installer, by anyone, counts.
   state.continue_event.Reset();
   state.cancel_event.Reset();
-  context.Post(ready_code, installer_path.value());
+  context.PostNotification(ready_code, installer_path.value());
   const std::array<const NamedEvent*, 2> events = {&state.continue_event, &state.cancel_event};
   switch (WaitForFirstEvent(events, timeout_ms)) {
     case 0:
       state.continue_event.Reset();
-      context.Post(installing_code, int64_t{0});
+      context.PostNotification(installing_code, int64_t{0});
       return Confirmation::kContinue;
     case 1:
       state.cancel_event.Reset();
@@ -116,7 +116,6 @@ NamedMutex MarkUnderUpgrade(const FsPath& real_exe_path) {
 namespace {
 
 thread_local const UpdateContext* progress_context = nullptr;
-thread_local NotifyCode progress_code = kNotifyBrowserProgress;
 thread_local std::optional<int64_t> last_progress_posted;
 
 // Truncates toward zero; a figure no integer can hold (never produced by a
@@ -127,11 +126,20 @@ int64_t ProgressFigure(double progress) {
   return static_cast<int64_t>(progress < kLargest ? progress : kLargest);
 }
 
+bool PostProgress(NotifyCode code, double progress) {
+  if (!progress_context) return true;
+  const int64_t figure = ProgressFigure(progress);
+  if (figure != last_progress_posted) {
+    last_progress_posted = figure;
+    progress_context->PostNotification(code, figure);
+  }
+  return !progress_context->IsStopped();
+}
+
 }  // namespace
 
-ScopedProgressPoster::ScopedProgressPoster(const UpdateContext& context, NotifyCode code) {
+ScopedProgressPoster::ScopedProgressPoster(const UpdateContext& context) {
   progress_context = &context;
-  progress_code = code;
   last_progress_posted.reset();
 }
 
@@ -139,14 +147,12 @@ ScopedProgressPoster::~ScopedProgressPoster() {
   progress_context = nullptr;
 }
 
-bool PostDownloadProgress(double progress) {
-  if (!progress_context) return true;
-  const int64_t figure = ProgressFigure(progress);
-  if (figure != last_progress_posted) {
-    last_progress_posted = figure;
-    progress_context->Post(progress_code, figure);
-  }
-  return !progress_context->IsStopped();
+bool OnBrowserDownloadProgress(double progress) {
+  return PostProgress(kNotifyBrowserProgress, progress);
+}
+
+bool OnFlashDownloadProgress(double progress) {
+  return PostProgress(kNotifyFlashProgress, progress);
 }
 
 }  // namespace updater

@@ -10,6 +10,7 @@
 #include "auto_update/update_service.h"
 #include "base/fs_path.h"
 #include "base/version.h"
+#include "http/http_client.h"
 #include "kernel_objects/kernel_objects.h"
 
 namespace updater {
@@ -44,12 +45,12 @@ std::optional<UpdateResult> RefusedOffer(const QueryOutcome& query,
                                          const FlowResults& results);
 
 // Downloads `url` into temp_dir under the URL's file name, replacing an
-// older file of that name, and keeps it only with a valid signature; posts
-// its progress as `progress_code`. On success sets `path` and returns
+// older file of that name, and keeps it only with a valid signature; tells
+// `on_progress` how it advances. On success sets `path` and returns
 // kResultInstalled.
 UpdateResult DownloadVerifiedInstaller(const UpdateContext& context,
                                        const std::u16string& url,
-                                       NotifyCode progress_code,
+                                       ProgressCallback on_progress,
                                        const FsPath& temp_dir,
                                        const DownloadResults& results,
                                        FsPath& path);
@@ -82,22 +83,24 @@ bool EventExists(std::u16string_view name);
 NamedMutex MarkUnderUpgrade(const FsPath& real_exe_path);
 
 // HttpClient reports a download's progress through a plain function, which
-// can carry no context: while one of these lives, PostDownloadProgress posts
-// the truncated figure as `code` through `context`. The client calls back on
-// the thread that sends, so the binding is the thread's own.
+// can carry no context: while one of these lives, the progress callbacks
+// below post through `context`. The client calls back on the thread that
+// sends, so the binding is the thread's own.
 class ScopedProgressPoster {
  public:
-  ScopedProgressPoster(const UpdateContext& context, NotifyCode code);
+  explicit ScopedProgressPoster(const UpdateContext& context);
   ~ScopedProgressPoster();
   ScopedProgressPoster(const ScopedProgressPoster&) = delete;
   ScopedProgressPoster& operator=(const ScopedProgressPoster&) = delete;
 };
 
-// The progress callback of every download: posts each new figure (the
-// dialog shows nothing for a repeated one, so repeats are not posted) and
-// tells the download to stop once the run was stopped. Posts nothing
-// unbound.
-bool PostDownloadProgress(double progress);
+// The progress callbacks of the browser's and the plug-in's downloads: each
+// posts the figure truncated toward zero as code 3 or 10 (a figure equal to
+// the last one posted is not posted again: the dialog would ignore it) and
+// tells the download to stop once the run was stopped. Unbound, they post
+// nothing.
+bool OnBrowserDownloadProgress(double progress);
+bool OnFlashDownloadProgress(double progress);
 
 }  // namespace updater
 

@@ -79,7 +79,7 @@ UpdateResult RunWithDialog(UpdaterState& state,
   // Without its dialog an interactive run could not ask before installing.
   if (!window) return kExitNoDialog;
   WorkerThread worker(state, command_line, [&window](NotifyCode code, NotificationValue value) {
-    window->Post(code, std::move(value));
+    window->PostNotification(code, std::move(value));
   });
   UpdateDialog dialog(*window, state,
                       {.closing = [&worker] { worker.NoteDialogClosing(); },

@@ -4,7 +4,7 @@
 
 namespace updater {
 
-void UpdateContext::Post(NotifyCode code, NotificationValue value) const {
+void UpdateContext::PostNotification(NotifyCode code, NotificationValue value) const {
   if (state.interactive && poster) poster(code, std::move(value));
 }
 

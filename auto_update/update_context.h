@@ -20,7 +20,7 @@ struct UpdateContext {
   const WorkerStop* stop = nullptr;
 
   // Posts through `poster` in interactive mode; a silent run posts nothing.
-  void Post(NotifyCode code, NotificationValue value) const;
+  void PostNotification(NotifyCode code, NotificationValue value) const;
   bool IsStopped() const { return stop && stop->IsStopped(); }
   // Runs `step` unless the run was stopped; true when it ran.
   bool RunStep(const std::function<void()>& step) const;

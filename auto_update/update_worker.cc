@@ -18,26 +18,26 @@ UpdateResult UpdateWorker(const UpdateContext& context) {
   const bool flash_wanted = interactive || command_line.IsPresent("pepper-version");
 
   if (browser_wanted) {
-    context.Post(kNotifyBrowserCurrentVersion, command_line.GetValue("current"));
-    context.Post(kNotifyBrowserChecking, int64_t{0});
+    context.PostNotification(kNotifyBrowserCurrentVersion, command_line.GetValue("current"));
+    context.PostNotification(kNotifyBrowserChecking, int64_t{0});
   }
   const int set_index = ChooseServerSet(context.state.language_index);
   UpdateResult result = kResultNothingToInstall;
   if (browser_wanted) {
     result = RunBrowserUpdate(context, set_index);
-    context.Post(kNotifyBrowserResult, int64_t{result});
+    context.PostNotification(kNotifyBrowserResult, int64_t{result});
     // A browser installation, failure or cancellation ends the run.
     if (result != kResultNothingToInstall) {
-      context.Post(kNotifyFinished, int64_t{0});
+      context.PostNotification(kNotifyFinished, int64_t{0});
       return result;
     }
   }
   // A stopped run begins nothing more.
   if (flash_wanted && !context.IsStopped()) {
     result = RunFlashUpdate(context, set_index);
-    context.Post(kNotifyFlashResult, int64_t{result});
+    context.PostNotification(kNotifyFlashResult, int64_t{result});
   }
-  context.Post(kNotifyFinished, int64_t{0});
+  context.PostNotification(kNotifyFinished, int64_t{0});
   return result;
 }
 

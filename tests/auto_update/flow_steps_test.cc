@@ -87,20 +87,20 @@ TEST_F(FlowStepsTest, ConfirmationContinuesCancelsAndTimesOut) {
 
 TEST_F(FlowStepsTest, ProgressIsPostedTruncatedAndOnlyInInteractiveMode) {
   {
-    const ScopedProgressPoster browser(context_, kNotifyBrowserProgress);
-    EXPECT_TRUE(PostDownloadProgress(0.0));
-    EXPECT_TRUE(PostDownloadProgress(0.5)) << "the same figure is not posted again";
-    EXPECT_TRUE(PostDownloadProgress(99.9));
+    const ScopedProgressPoster browser(context_);
+    EXPECT_TRUE(OnBrowserDownloadProgress(0.0));
+    EXPECT_TRUE(OnBrowserDownloadProgress(0.5)) << "the same figure is not posted again";
+    EXPECT_TRUE(OnBrowserDownloadProgress(99.9));
   }
   {
-    const ScopedProgressPoster flash(context_, kNotifyFlashProgress);
-    EXPECT_TRUE(PostDownloadProgress(250.5));
-    EXPECT_TRUE(PostDownloadProgress(1e300));
+    const ScopedProgressPoster flash(context_);
+    EXPECT_TRUE(OnFlashDownloadProgress(250.5));
+    EXPECT_TRUE(OnFlashDownloadProgress(1e300));
   }
-  EXPECT_TRUE(PostDownloadProgress(7.0)) << "unbound: posts nothing";
-  const ScopedProgressPoster silent(context_, kNotifyBrowserProgress);
+  EXPECT_TRUE(OnBrowserDownloadProgress(7.0)) << "unbound: posts nothing";
+  const ScopedProgressPoster silent(context_);
   state_.interactive = false;
-  EXPECT_TRUE(PostDownloadProgress(50.0));
+  EXPECT_TRUE(OnBrowserDownloadProgress(50.0));
   ASSERT_EQ(posted_.size(), 4u);
   EXPECT_EQ(posted_[0].code, kNotifyBrowserProgress);
   EXPECT_EQ(std::get<int64_t>(posted_[0].value), 0);
@@ -110,7 +110,7 @@ TEST_F(FlowStepsTest, ProgressIsPostedTruncatedAndOnlyInInteractiveMode) {
   EXPECT_GT(std::get<int64_t>(posted_[3].value), 0);
 
   stop_.Stop();
-  EXPECT_FALSE(PostDownloadProgress(60.0)) << "a stopped run's download stops";
+  EXPECT_FALSE(OnFlashDownloadProgress(60.0)) << "a stopped run's download stops";
 }
 
 }  // namespace
