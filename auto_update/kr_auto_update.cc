@@ -1,5 +1,7 @@
 // The updater's entry point: one start is one update run. Its exit code is
 // the run's result.
+#include "auto_update/kr_auto_update.h"
+
 #include <array>
 #include <chrono>
 #include <memory>
@@ -131,9 +133,10 @@ UpdateResult Run() {
 }
 
 }  // namespace
-}  // namespace updater
 
-int main() {
-  updater::AtExitManager at_exit;
-  return updater::Run();
+int UpdaterMain() {
+  AtExitManager at_exit;
+  return Run();
 }
+
+}  // namespace updater

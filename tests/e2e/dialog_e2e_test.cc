@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "auto_update/localized_text.h"
 #include "tests/e2e/dialog_reader.h"
 #include "tests/e2e/e2e_harness.h"
 #include "tests/support/child_process.h"
@@ -142,6 +143,14 @@ class DialogE2eTest : public ::testing::Test {
                     BrowserOffer("2.0.0.0", service_.Serve("/brelix_setup.exe", installer)));
   }
 
+  void OfferPlugIn(const std::string& installer) {
+    service_.Answer("/update_pepper.php",
+                    {200,
+                     {{"Kora-Flash-Version", "2.0.0.0"},
+                      {"Kora-Flash-Location", service_.Serve("/flash_setup.exe", installer)}},
+                     ""});
+  }
+
   std::string Installer() {
     return MakeScriptedInstaller(BrowserInstallerScript(install_.Path("arguments")));
   }
@@ -201,23 +210,32 @@ TEST_F(DialogE2eTest, InstallRunsTheInstallerAfterTheTypicalLinesInTheMiddleOfTh
   EXPECT_EQ(updater->Wait(), 0);
 }
 
-TEST_F(DialogE2eTest, ConfirmAtTheRestartPromptSetsTheBrowsersEvent) {
+TEST_F(DialogE2eTest, PlugInUpdateAfterNothingNewerAsksForTheRestartTheBrowserWants) {
   E2E_REQUIRE_INSTALLER_RUNNER();
-  OfferBrowser(Installer());
+  service_.Answer("/update.php", BrowserOffer("1.5.0.1", ""));
+  OfferPlugIn(MakeScriptedInstaller(
+      PortablePackageScript(install_.Path("arguments"), {{"plugin.so", "plug-in 2.0"}})));
   const std::string need_restart =
       KernelObjectName(install_.browser_exe(), "_updater_need_restart");
   const HeldEvent browser(need_restart);
   ASSERT_TRUE(browser.IsHeld());
-  const auto updater = StartInteractive({"--current=1.5.0.1", "--langid=DE"});
+  // German has no texts of its own: English.
+  const auto updater =
+      StartInteractive({"--current=1.5.0.1", "--pepper-version=1.0.0.0", "--langid=DE"});
 
-  ASSERT_TRUE(WaitForWindow([](const WindowView& w) { return EndsWith(w.lines, kBrowserPrompt); }));
+  const auto prompt =
+      WaitForWindow([](const WindowView& w) { return EndsWith(w.lines, kFlashPrompt); });
+  ASSERT_TRUE(prompt);
+  EXPECT_EQ(prompt->lines[2], "Your browser is already the latest version.");
+  EXPECT_EQ(prompt->lines[3], "Current flash version is 1.0.0.0");
   ASSERT_TRUE(PressButton("Install"));
   const auto restart = WaitForWindow([](const WindowView& window) {
-    return EndsWith(window.lines, "New browser version installed, restart now?");
+    return EndsWith(window.lines, "New flash player installed, restart now?");
   });
   ASSERT_TRUE(restart);
+  EXPECT_EQ(ReadFileBytes(install_.updater_dir() + "/PepperFlash/plugin.so"), "plug-in 2.0");
   ASSERT_TRUE(restart->Button("Confirm"));
-  EXPECT_TRUE(restart->Button("Confirm")->enabled);
+  EXPECT_TRUE(restart->Button("Confirm")->showing && restart->Button("Confirm")->enabled);
   EXPECT_FALSE(EventIsSet(need_restart));
 
   ASSERT_TRUE(PressButton("Confirm"));
@@ -226,28 +244,31 @@ TEST_F(DialogE2eTest, ConfirmAtTheRestartPromptSetsTheBrowsersEvent) {
 }
 
 TEST_F(DialogE2eTest, EscapeAtThePlugInPromptStartsNothingAndEndsTheRun) {
+  constexpr int kJapanese = 6;
   service_.Answer("/update.php", BrowserOffer("1.5.0.1", ""));
-  const std::string location = service_.Serve("/flash_setup.exe", Installer());
-  service_.Answer(
-      "/update_pepper.php",
-      {200, {{"Kora-Flash-Version", "2.0.0.0"}, {"Kora-Flash-Location", location}}, ""});
-  const auto updater = StartInteractive({"--current=1.5.0.1", "--pepper-version=1.0.0.0"});
+  OfferPlugIn(Installer());
+  const auto updater =
+      StartInteractive({"--current=1.5.0.1", "--pepper-version=1.0.0.0", "--langid=ja"});
 
-  const auto prompt =
-      WaitForWindow([](const WindowView& w) { return EndsWith(w.lines, kFlashPrompt); });
+  const std::string flash_prompt = DialogText(kTextFlashInstallPrompt, kJapanese);
+  const auto prompt = WaitForWindow(
+      [&flash_prompt](const WindowView& w) { return EndsWith(w.lines, flash_prompt); });
   ASSERT_TRUE(prompt);
-  EXPECT_TRUE(Contains(prompt->lines, "Your browser is already the latest version."));
-  EXPECT_TRUE(Contains(prompt->lines, "Current flash version is 1.0.0.0"));
+  EXPECT_EQ(prompt->title, DialogText(kTextWindowTitle, kJapanese));
+  EXPECT_EQ(prompt->rect.x, (DesktopSession::kScreenWidth - prompt->rect.width) / 2);
   // No file manager on the bus, and no handler for folders: nothing happens.
-  ASSERT_TRUE(PressButton("Open folder"));
-  ASSERT_TRUE(WaitForWindow([](const WindowView& w) { return EndsWith(w.lines, kFlashPrompt); }));
+  ASSERT_TRUE(PressButton(DialogText(kTextOpenFolderButton, kJapanese)));
+  ASSERT_TRUE(WaitForWindow(
+      [&flash_prompt](const WindowView& w) { return EndsWith(w.lines, flash_prompt); }));
 
-  test_support::ChildProcess focus("/usr/bin/xdotool", {"search", "--sync", "--onlyvisible",
-                                                        "--name", kTitle, "windowfocus", "--sync"});
+  test_support::ChildProcess focus("/usr/bin/xdotool",
+                                   {"search", "--sync", "--onlyvisible", "--classname",
+                                    "rivazeriduv_updater", "windowfocus", "--sync"});
   EXPECT_EQ(focus.Wait().code, 0);
   test_support::ChildProcess key("/usr/bin/xdotool", {"key", "Escape"});
   EXPECT_EQ(key.Wait().code, 0);
-  EXPECT_EQ(updater->Wait(), 1) << "closed while the worker waited";
+  // The user closed it while the flow waited: the run ends as stopped.
+  EXPECT_EQ(updater->Wait(), 1);
   EXPECT_FALSE(Exists(install_.Path("arguments")));
   EXPECT_FALSE(Exists(install_.updater_dir() + "/PepperFlash_new"));
 }

@@ -6,6 +6,9 @@
 #include <chrono>
 #include <thread>
 
+#include "auto_update/localized_text.h"
+#include "base/string_util.h"
+
 namespace updater::e2e {
 namespace {
 
@@ -117,6 +120,10 @@ void ForEachUpdaterWindow(const std::function<void(AtspiAccessible*)>& visit) {
 }
 
 }  // namespace
+
+std::string DialogText(const LocalizedText& entry, int language) {
+  return UTF16ToUTF8(GetLocalizedText(entry, language));
+}
 
 const ButtonView* WindowView::Button(const std::string& label) const {
   for (const ButtonView& button : buttons) {

@@ -10,7 +10,14 @@
 #include <string>
 #include <vector>
 
+namespace updater {
+struct LocalizedText;
+}
+
 namespace updater::e2e {
+
+// A text of the catalog in language `language`, as the reader reads it.
+std::string DialogText(const LocalizedText& entry, int language);
 
 struct ScreenRect {
   int x = 0, y = 0, width = 0, height = 0;

@@ -8,7 +8,6 @@
 
 #include "auto_update/language.h"
 #include "auto_update/localized_text.h"
-#include "base/string_util.h"
 #include "tests/e2e/dialog_reader.h"
 #include "tests/e2e/e2e_harness.h"
 #include "tests/support/desktop_session.h"
@@ -22,10 +21,6 @@ constexpr char kUpdaterProgram[] = "rivazeriduv_updater";
 
 constexpr const char* kLanguageTags[kLanguageCount] = {"en", "zh-CN", "zh-TW", "ru",    "de",
                                                        "fr", "ja",    "pl",    "pt-BR", "el"};
-
-std::string Text(const LocalizedText& entry, int language) {
-  return UTF16ToUTF8(GetLocalizedText(entry, language));
-}
 
 // A loopback service offering browser 2.0.0.0, and an installation of 1.5.0.1.
 struct InteractiveSetup {
@@ -81,10 +76,10 @@ bool SaveAtPrompt(const DesktopSession& desktop,
                   int language,
                   const std::string& png_path) {
   const auto updater = setup.Start(kLanguageTags[language]);
-  const auto prompt = WaitForLastLine(Text(kTextBrowserInstallPrompt, language));
+  const auto prompt = WaitForLastLine(DialogText(kTextBrowserInstallPrompt, language));
   if (!prompt) return Problem("no install prompt in " + std::string(kLanguageTags[language]));
   const bool saved = desktop.SaveWindow(png_path, kUpdaterProgram);
-  PressButton(Text(kTextAbortButton, language));
+  PressButton(DialogText(kTextAbortButton, language));
   updater->Wait();
   return saved || Problem("could not save " + png_path);
 }
@@ -100,21 +95,21 @@ int RunInteractiveDemo(const std::string& shots_dir) {
                "--real-exe-path=... (virtual display "
             << getenv("DISPLAY") << ") ===\n";
   const auto updater = setup.Start("en");
-  const auto prompt = WaitForLastLine(Text(kTextBrowserInstallPrompt, 0));
+  const auto prompt = WaitForLastLine(DialogText(kTextBrowserInstallPrompt, 0));
   if (!prompt) return Problem("the dialog never asked"), 1;
   std::cout << "the dialog asks (read through the accessibility interface):\n";
   PrintLines(*prompt);
   desktop.SaveWindow(shots_dir + "/at_prompt.png", kUpdaterProgram);
 
   std::cout << "pressing Install\n";
-  PressButton(Text(kTextInstallButton, 0));
-  const auto done = WaitForLastLine(Text(kTextBrowserInstalled, 0));
+  PressButton(DialogText(kTextInstallButton, 0));
+  const auto done = WaitForLastLine(DialogText(kTextBrowserInstalled, 0));
   if (!done) return Problem("the installation did not finish"), 1;
   PrintLines(*done);
   desktop.SaveWindow(shots_dir + "/at_end.png", kUpdaterProgram);
   std::cout << "the installer was started with (one per line):\n"
             << ReadFileBytes(setup.install.Path("installer_arguments"));
-  PressButton(Text(kTextAbortButton, 0));
+  PressButton(DialogText(kTextAbortButton, 0));
   const int exit_code = updater->Wait();
   std::cout << "closed by the user; exit code " << exit_code << "\n"
             << "screenshots: " << std::filesystem::absolute(shots_dir).string()

@@ -1,0 +1,21 @@
+// Until the dialog has its Win32 window, an interactive run ends with the
+// exit code that installs nothing; the busy message is the system's own.
+#include <windows.h>
+
+#include <string>
+
+#include "auto_update/dialog_window_platform.h"
+
+namespace updater::platform {
+
+std::unique_ptr<DialogWindow> DialogWindow::Open() {
+  return nullptr;
+}
+
+void ShowMessage(const std::u16string& text, const std::u16string& caption) {
+  const std::wstring wide_text(text.begin(), text.end());
+  const std::wstring wide_caption(caption.begin(), caption.end());
+  MessageBoxW(nullptr, wide_text.c_str(), wide_caption.c_str(), MB_OK);
+}
+
+}  // namespace updater::platform
