@@ -1,0 +1,445 @@
+// The transport on WinHTTP in synchronous mode. Everything that touches
+// WinHTTP stays in this file.
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <chrono>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/string_util.h"
+#include "http/http_errors.h"
+#include "http/http_transport_platform.h"
+
+namespace updater::platform {
+namespace {
+
+constexpr DWORD kMaxRedirects = 10;
+constexpr DWORD kReadChunkSize = 64 * 1024;
+constexpr uint32_t kNoLimit = std::numeric_limits<uint32_t>::max();
+// An unknown issuer, a host name mismatch and an out-of-date certificate;
+// every other certificate problem still fails the request.
+constexpr DWORD kLenientSecurityFlags = SECURITY_FLAG_IGNORE_UNKNOWN_CA |
+                                        SECURITY_FLAG_IGNORE_CERT_CN_INVALID |
+                                        SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
+
+bool IsLimited(uint32_t ms) {
+  return ms != 0 && ms != kNoLimit;
+}
+
+int ToWinHttpTimeout(uint32_t ms) {
+  return IsLimited(ms) ? static_cast<int>(std::min<uint32_t>(ms, INT_MAX)) : -1;
+}
+
+std::wstring Wide(std::u16string_view text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+std::wstring Wide(std::string_view utf8) {
+  return Wide(UTF8ToUTF16(utf8));
+}
+
+// WinHTTP hands the head over widened; the client expects the bytes.
+std::string Narrow(std::wstring_view head) {
+  std::string bytes;
+  bytes.reserve(head.size());
+  for (const wchar_t c : head) bytes.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
+  return bytes;
+}
+
+// The numbers the transport reports on every platform; a time-out may come
+// as the socket's own error.
+uint32_t ToTransportError(DWORD error) {
+  switch (error) {
+    case WSAETIMEDOUT:
+      return kErrorHttpTimeout;
+    case ERROR_OUTOFMEMORY:
+      return kErrorNotEnoughMemory;
+    case WSAECONNREFUSED:
+    case WSAENETUNREACH:
+    case WSAEHOSTUNREACH:
+      return kErrorHttpCannotConnect;
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+    case ERROR_WINHTTP_OPERATION_CANCELLED:
+      return kErrorHttpConnectionError;
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+    case ERROR_WINHTTP_SECURE_INVALID_CERT:
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+    case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
+    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
+    case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED:
+      return kErrorHttpSecureFailure;
+    case ERROR_WINHTTP_HEADER_NOT_FOUND:
+    case ERROR_WINHTTP_INVALID_HEADER:
+      return kErrorHttpInvalidServerResponse;
+    default:
+      break;
+  }
+  if (error >= WINHTTP_ERROR_BASE && error <= WINHTTP_ERROR_LAST) return error;
+  return error == ERROR_NOT_ENOUGH_MEMORY ? kErrorNotEnoughMemory : kErrorHttpInternal;
+}
+
+uint32_t LastTransportError() {
+  return ToTransportError(GetLastError());
+}
+
+class ScopedInternet {
+ public:
+  explicit ScopedInternet(HINTERNET handle = nullptr) : handle_(handle) {}
+  ScopedInternet(const ScopedInternet&) = delete;
+  ScopedInternet& operator=(const ScopedInternet&) = delete;
+  ~ScopedInternet() {
+    if (handle_) WinHttpCloseHandle(handle_);
+  }
+
+  HINTERNET get() const { return handle_; }
+
+ private:
+  HINTERNET handle_;
+};
+
+template <typename T>
+bool SetOption(HINTERNET handle, DWORD option, T value) {
+  return WinHttpSetOption(handle, option, &value, sizeof(value));
+}
+
+bool SetNamedProxy(HINTERNET request, std::wstring proxy, std::wstring bypass) {
+  WINHTTP_PROXY_INFO info{};
+  info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+  info.lpszProxy = proxy.data();
+  info.lpszProxyBypass = bypass.empty() ? nullptr : bypass.data();
+  return WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info));
+}
+
+// The proxy that the automatic configuration script names for `url`, set on
+// the request; false when there is none.
+bool ApplyScriptProxy(HINTERNET session,
+                      HINTERNET request,
+                      const std::wstring& url,
+                      LPWSTR script_url) {
+  WINHTTP_AUTOPROXY_OPTIONS options{};
+  options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT | WINHTTP_AUTOPROXY_CONFIG_URL;
+  options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP;
+  options.lpszAutoConfigUrl = script_url;
+  options.fAutoLogonIfChallenged = TRUE;
+  WINHTTP_PROXY_INFO info{};
+  if (!WinHttpGetProxyForUrl(session, url.c_str(), &options, &info)) return false;
+  const bool applied = WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info));
+  if (info.lpszProxy) GlobalFree(info.lpszProxy);
+  if (info.lpszProxyBypass) GlobalFree(info.lpszProxyBypass);
+  return applied;
+}
+
+// The user's proxy settings: the automatic configuration script when there is
+// one, else the named servers. Automatic detection alone changes nothing.
+void ApplyUserProxy(HINTERNET session, HINTERNET request, const std::wstring& url) {
+  WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config{};
+  if (!WinHttpGetIEProxyConfigForCurrentUser(&config)) return;
+  if (config.lpszAutoConfigUrl) {
+    ApplyScriptProxy(session, request, url, config.lpszAutoConfigUrl);
+  } else if (config.lpszProxy) {
+    SetNamedProxy(request, config.lpszProxy, config.lpszProxyBypass ? config.lpszProxyBypass : L"");
+  }
+  for (LPWSTR text : {config.lpszAutoConfigUrl, config.lpszProxy, config.lpszProxyBypass}) {
+    if (text) GlobalFree(text);
+  }
+}
+
+// Preset credentials answer a proxy's first challenge where WinHTTP can;
+// otherwise the 407 is answered once (see ResendWithProxyCredentials).
+void ApplyProxy(HINTERNET session,
+                HINTERNET request,
+                const TransportRequest& transport,
+                const std::wstring& url) {
+  switch (transport.proxy_mode) {
+    case ProxyMode::kDirect:
+      // The machine's own WinHTTP setting, which is normally none.
+      break;
+    case ProxyMode::kExplicit: {
+      SetNamedProxy(request, Wide(transport.proxy_url), L"");
+      if (transport.proxy_user_name.empty()) break;
+      std::wstring user = Wide(transport.proxy_user_name);
+      WinHttpSetOption(request, WINHTTP_OPTION_PROXY_USERNAME, user.data(), user.size());
+      if (transport.proxy_password.empty()) break;
+      std::wstring password = Wide(transport.proxy_password);
+      WinHttpSetOption(request, WINHTTP_OPTION_PROXY_PASSWORD, password.data(), password.size());
+      SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
+      break;
+    }
+    case ProxyMode::kEnvironment:
+      ApplyUserProxy(session, request, url);
+      break;
+  }
+}
+
+void ApplySecurity(HINTERNET request, const TransportRequest& transport) {
+  if (!transport.secure || transport.verify_certificates) return;
+  SetOption<DWORD>(request, WINHTTP_OPTION_SECURITY_FLAGS, kLenientSecurityFlags);
+}
+
+void ApplyRedirectPolicy(HINTERNET request, const TransportRequest& transport) {
+  if (!transport.follow_redirects) {
+    SetOption<DWORD>(request, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS);
+    return;
+  }
+  // Never from HTTPS down to HTTP.
+  SetOption<DWORD>(request, WINHTTP_OPTION_REDIRECT_POLICY,
+                   WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP);
+  SetOption<DWORD>(request, WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, kMaxRedirects);
+}
+
+void ApplyTimeouts(HINTERNET request, const TransportTimeouts& timeouts) {
+  WinHttpSetTimeouts(request, ToWinHttpTimeout(timeouts.resolve_ms),
+                     ToWinHttpTimeout(timeouts.connect_ms), ToWinHttpTimeout(timeouts.send_ms),
+                     ToWinHttpTimeout(timeouts.receive_ms));
+  // Some WinHTTP versions bound the wait for the response head only by this.
+  SetOption<DWORD>(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT,
+                   IsLimited(timeouts.receive_ms) ? timeouts.receive_ms : INFINITE);
+}
+
+// Each line alone, so that one the platform refuses costs only itself.
+void AddHeaderLines(HINTERNET request, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
+    const std::wstring text = Wide(line);
+    WinHttpAddRequestHeaders(request, text.c_str(), static_cast<DWORD>(text.size()),
+                             WINHTTP_ADDREQ_FLAG_ADD);
+  }
+}
+
+std::optional<std::wstring> QueryRawHead(HINTERNET request) {
+  DWORD size = 0;
+  WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                      WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
+  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::nullopt;
+  std::wstring head(size / sizeof(wchar_t) + 1, L'\0');
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                           head.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
+    return std::nullopt;
+  }
+  head.resize(size / sizeof(wchar_t));
+  return head;
+}
+
+int QueryStatusCode(HINTERNET request) {
+  DWORD status = 0;
+  DWORD size = sizeof(status);
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                           WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+    return 0;
+  }
+  return static_cast<int>(status);
+}
+
+// The strongest scheme that the proxy offers and WinHTTP can answer.
+std::optional<DWORD> ChooseAuthScheme(HINTERNET request) {
+  DWORD supported = 0;
+  DWORD first = 0;
+  DWORD target = 0;
+  if (!WinHttpQueryAuthSchemes(request, &supported, &first, &target)) return std::nullopt;
+  for (const DWORD scheme : {WINHTTP_AUTH_SCHEME_NEGOTIATE, WINHTTP_AUTH_SCHEME_NTLM,
+                             WINHTTP_AUTH_SCHEME_DIGEST, WINHTTP_AUTH_SCHEME_BASIC}) {
+    if (supported & scheme) return scheme;
+  }
+  return std::nullopt;
+}
+
+// Once the request is on its way, a window of `min_rate_seconds` that moved
+// fewer than the minimum number of bytes ends the transfer.
+class RateWatch {
+ public:
+  explicit RateWatch(const TransportTimeouts& timeouts)
+      : minimum_(uint64_t{timeouts.min_bytes_per_second} * timeouts.min_rate_seconds),
+        window_(timeouts.min_rate_seconds) {}
+
+  void Start() { window_start_ = Clock::now(); }
+  void Add(uint64_t bytes) { moved_ += bytes; }
+
+  bool IsTooSlow() {
+    if (window_.count() == 0) return false;
+    const Clock::time_point now = Clock::now();
+    if (now - window_start_ < window_) return false;
+    if (moved_ - window_bytes_ < minimum_) return true;
+    window_start_ = now;
+    window_bytes_ = moved_;
+    return false;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  const uint64_t minimum_;
+  const std::chrono::seconds window_;
+  Clock::time_point window_start_ = Clock::now();
+  uint64_t window_bytes_ = 0;
+  uint64_t moved_ = 0;
+};
+
+// One request on its own request handle.
+class Exchange {
+ public:
+  Exchange(HINTERNET request, const TransportRequest& transport, const TransportTimeouts& timeouts)
+      : request_(request), transport_(transport), rate_(timeouts) {}
+
+  TransferResult Run(TransportSink& sink) {
+    if (transport_.body.size() > MAXDWORD)
+      return {TransferEnd::kSendFailed, kErrorInvalidParameter};
+    rate_.Start();
+    if (!Send()) return {TransferEnd::kSendFailed, LastTransportError()};
+    if (!Receive()) return {TransferEnd::kReceiveFailed, LastTransportError()};
+    if (status_code_ == HTTP_STATUS_PROXY_AUTH_REQ && !ResendWithProxyCredentials()) {
+      return {TransferEnd::kReceiveFailed, LastTransportError()};
+    }
+    if (rate_.IsTooSlow()) return {TransferEnd::kAbandoned, kErrorHttpTimeout};
+    const std::optional<std::wstring> head = QueryRawHead(request_);
+    if (!head) return {TransferEnd::kReceiveFailed, kErrorHttpInvalidServerResponse};
+    rate_.Add(head->size());
+    if (!sink.OnResponseHead(Narrow(*head), status_code_)) return {TransferEnd::kBodyFailed, 0};
+    return ReadBody(sink);
+  }
+
+ private:
+  bool Send() {
+    void* body = const_cast<uint8_t*>(transport_.body.data());
+    const auto size = static_cast<DWORD>(transport_.body.size());
+    if (!WinHttpSendRequest(request_, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                            size ? body : WINHTTP_NO_REQUEST_DATA, size, size, 0)) {
+      return false;
+    }
+    rate_.Add(size);
+    return true;
+  }
+
+  bool Receive() {
+    if (!WinHttpReceiveResponse(request_, nullptr)) return false;
+    status_code_ = QueryStatusCode(request_);
+    return true;
+  }
+
+  // A proxy that asks for credentials gets them once; a second 407 is the
+  // caller's answer.
+  bool ResendWithProxyCredentials() {
+    if (transport_.proxy_mode != ProxyMode::kExplicit || transport_.proxy_user_name.empty()) {
+      return true;
+    }
+    const std::optional<DWORD> scheme = ChooseAuthScheme(request_);
+    if (!scheme) return true;
+    const std::wstring user = Wide(transport_.proxy_user_name);
+    std::wstring password = Wide(transport_.proxy_password);
+    const bool set = WinHttpSetCredentials(request_, WINHTTP_AUTH_TARGET_PROXY, *scheme,
+                                           user.c_str(), password.c_str(), nullptr);
+    SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
+    if (!set) return true;
+    return Send() && Receive();
+  }
+
+  TransferResult ReadBody(TransportSink& sink) {
+    std::vector<uint8_t> chunk;
+    for (;;) {
+      DWORD available = 0;
+      if (!WinHttpQueryDataAvailable(request_, &available)) {
+        return {TransferEnd::kBodyFailed, LastTransportError()};
+      }
+      if (rate_.IsTooSlow()) return {TransferEnd::kAbandoned, kErrorHttpTimeout};
+      if (available == 0) return {TransferEnd::kBodyEnded, 0};
+      chunk.resize(std::min(available, kReadChunkSize));
+      DWORD read = 0;
+      if (!WinHttpReadData(request_, chunk.data(), static_cast<DWORD>(chunk.size()), &read)) {
+        return {TransferEnd::kBodyFailed, LastTransportError()};
+      }
+      if (read == 0) return {TransferEnd::kBodyEnded, 0};
+      rate_.Add(read);
+      if (!sink.OnBodyData(std::span<const uint8_t>(chunk.data(), read))) {
+        return {TransferEnd::kBodyFailed, 0};
+      }
+    }
+  }
+
+  const HINTERNET request_;
+  const TransportRequest& transport_;
+  RateWatch rate_;
+  int status_code_ = 0;
+};
+
+struct CrackedUrl {
+  std::wstring host;
+  INTERNET_PORT port = 0;
+  std::wstring target;  // path and query
+};
+
+std::optional<CrackedUrl> CrackUrl(const std::wstring& url) {
+  URL_COMPONENTS parts{};
+  parts.dwStructSize = sizeof(parts);
+  parts.dwHostNameLength = static_cast<DWORD>(-1);
+  parts.dwUrlPathLength = static_cast<DWORD>(-1);
+  parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+  if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) {
+    return std::nullopt;
+  }
+  CrackedUrl cracked;
+  cracked.host.assign(parts.lpszHostName, parts.dwHostNameLength);
+  cracked.port = parts.nPort;
+  cracked.target.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+  cracked.target.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+  if (cracked.target.empty()) cracked.target = L"/";
+  return cracked;
+}
+
+}  // namespace
+
+struct HttpSession::Platform {
+  ScopedInternet session;
+  TransportTimeouts timeouts;
+
+  explicit Platform(HINTERNET handle) : session(handle) {}
+};
+
+HttpSession::HttpSession(std::unique_ptr<Platform> platform) : platform_(std::move(platform)) {}
+
+HttpSession::~HttpSession() = default;
+
+std::unique_ptr<HttpSession> HttpSession::Open(std::u16string_view user_agent, uint32_t& error) {
+  const std::wstring agent = Wide(user_agent);
+  HINTERNET session = WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                  WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  if (!session) {
+    error = GetLastError();
+    return nullptr;
+  }
+  return std::unique_ptr<HttpSession>(new HttpSession(std::make_unique<Platform>(session)));
+}
+
+void HttpSession::SetTimeouts(const TransportTimeouts& timeouts) {
+  platform_->timeouts = timeouts;
+}
+
+TransferResult HttpSession::Transfer(const TransportRequest& request, TransportSink& sink) {
+  const std::wstring url = Wide(request.url);
+  const std::optional<CrackedUrl> cracked = CrackUrl(url);
+  if (!cracked) return {TransferEnd::kSendFailed, LastTransportError()};
+  HINTERNET session = platform_->session.get();
+  const ScopedInternet connection(WinHttpConnect(session, cracked->host.c_str(), cracked->port, 0));
+  if (!connection.get()) return {TransferEnd::kSendFailed, LastTransportError()};
+  const std::wstring method = Wide(request.method);
+  // The target arrives encoded already and travels as it is.
+  const DWORD flags = (request.secure ? WINHTTP_FLAG_SECURE : 0) | WINHTTP_FLAG_ESCAPE_DISABLE |
+                      WINHTTP_FLAG_ESCAPE_DISABLE_QUERY;
+  const ScopedInternet handle(
+      WinHttpOpenRequest(connection.get(), method.c_str(), cracked->target.c_str(), nullptr,
+                         WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
+  if (!handle.get()) return {TransferEnd::kSendFailed, LastTransportError()};
+  ApplyTimeouts(handle.get(), platform_->timeouts);
+  ApplyRedirectPolicy(handle.get(), request);
+  ApplySecurity(handle.get(), request);
+  ApplyProxy(session, handle.get(), request, url);
+  AddHeaderLines(handle.get(), request.header_lines);
+  return Exchange(handle.get(), request, platform_->timeouts).Run(sink);
+}
+
+}  // namespace updater::platform
