@@ -110,73 +110,82 @@ bool SetOption(HINTERNET handle, DWORD option, T value) {
   return WinHttpSetOption(handle, option, &value, sizeof(value));
 }
 
-bool SetNamedProxy(HINTERNET request, std::wstring proxy, std::wstring bypass) {
-  WINHTTP_PROXY_INFO info{};
-  info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-  info.lpszProxy = proxy.data();
-  info.lpszProxyBypass = bypass.empty() ? nullptr : bypass.data();
-  return WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info));
+// The proxy of one transfer; an empty `server` leaves the session's default.
+struct ProxyChoice {
+  std::wstring server;
+  std::wstring bypass;
+
+  bool operator==(const ProxyChoice&) const = default;
+};
+
+std::wstring TakeGlobalText(LPWSTR& text) {
+  std::wstring copy = text ? text : L"";
+  if (text) GlobalFree(text);
+  text = nullptr;
+  return copy;
 }
 
-// The proxy that the automatic configuration script names for `url`, set on
-// the request; false when there is none.
-bool ApplyScriptProxy(HINTERNET session,
-                      HINTERNET request,
-                      const std::wstring& url,
-                      LPWSTR script_url) {
+// The proxy that the automatic configuration script names for `url`.
+ProxyChoice ScriptProxy(HINTERNET session, const std::wstring& url, LPWSTR script_url) {
   WINHTTP_AUTOPROXY_OPTIONS options{};
   options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT | WINHTTP_AUTOPROXY_CONFIG_URL;
   options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP;
   options.lpszAutoConfigUrl = script_url;
   options.fAutoLogonIfChallenged = TRUE;
   WINHTTP_PROXY_INFO info{};
-  if (!WinHttpGetProxyForUrl(session, url.c_str(), &options, &info)) return false;
-  const bool applied = WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info));
-  if (info.lpszProxy) GlobalFree(info.lpszProxy);
-  if (info.lpszProxyBypass) GlobalFree(info.lpszProxyBypass);
-  return applied;
+  if (!WinHttpGetProxyForUrl(session, url.c_str(), &options, &info)) return {};
+  ProxyChoice choice{TakeGlobalText(info.lpszProxy), TakeGlobalText(info.lpszProxyBypass)};
+  if (info.dwAccessType != WINHTTP_ACCESS_TYPE_NAMED_PROXY) return {};
+  return choice;
 }
 
 // The user's proxy settings: the automatic configuration script when there is
 // one, else the named servers. Automatic detection alone changes nothing.
-void ApplyUserProxy(HINTERNET session, HINTERNET request, const std::wstring& url) {
+ProxyChoice UserProxy(HINTERNET session, const std::wstring& url) {
   WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config{};
-  if (!WinHttpGetIEProxyConfigForCurrentUser(&config)) return;
-  if (config.lpszAutoConfigUrl) {
-    ApplyScriptProxy(session, request, url, config.lpszAutoConfigUrl);
-  } else if (config.lpszProxy) {
-    SetNamedProxy(request, config.lpszProxy, config.lpszProxyBypass ? config.lpszProxyBypass : L"");
+  if (!WinHttpGetIEProxyConfigForCurrentUser(&config)) return {};
+  const std::wstring script = TakeGlobalText(config.lpszAutoConfigUrl);
+  ProxyChoice named{TakeGlobalText(config.lpszProxy), TakeGlobalText(config.lpszProxyBypass)};
+  if (!script.empty()) return ScriptProxy(session, url, const_cast<LPWSTR>(script.c_str()));
+  return named;
+}
+
+// A proxy URL ("http://host:port") as a proxy list names the server: some
+// WinHTTP versions take no scheme there.
+std::string_view ToProxyServer(std::string_view proxy_url) {
+  constexpr std::string_view kScheme = "http://";
+  if (proxy_url.size() > kScheme.size() &&
+      EqualsCaseInsensitiveASCII(proxy_url.substr(0, kScheme.size()), kScheme)) {
+    proxy_url.remove_prefix(kScheme.size());
   }
-  for (LPWSTR text : {config.lpszAutoConfigUrl, config.lpszProxy, config.lpszProxyBypass}) {
-    if (text) GlobalFree(text);
+  return proxy_url;
+}
+
+ProxyChoice ChooseProxy(HINTERNET session,
+                        const TransportRequest& transport,
+                        const std::wstring& url) {
+  switch (transport.proxy_mode) {
+    case ProxyMode::kDirect:
+      // The machine's own WinHTTP setting, which is normally none.
+      return {};
+    case ProxyMode::kExplicit:
+      return {Wide(ToProxyServer(transport.proxy_url)), L""};
+    case ProxyMode::kEnvironment:
+      return UserProxy(session, url);
   }
+  return {};
 }
 
 // Preset credentials answer a proxy's first challenge where WinHTTP can;
 // otherwise the 407 is answered once (see ResendWithProxyCredentials).
-void ApplyProxy(HINTERNET session,
-                HINTERNET request,
-                const TransportRequest& transport,
-                const std::wstring& url) {
-  switch (transport.proxy_mode) {
-    case ProxyMode::kDirect:
-      // The machine's own WinHTTP setting, which is normally none.
-      break;
-    case ProxyMode::kExplicit: {
-      SetNamedProxy(request, Wide(transport.proxy_url), L"");
-      if (transport.proxy_user_name.empty()) break;
-      std::wstring user = Wide(transport.proxy_user_name);
-      WinHttpSetOption(request, WINHTTP_OPTION_PROXY_USERNAME, user.data(), user.size());
-      if (transport.proxy_password.empty()) break;
-      std::wstring password = Wide(transport.proxy_password);
-      WinHttpSetOption(request, WINHTTP_OPTION_PROXY_PASSWORD, password.data(), password.size());
-      SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
-      break;
-    }
-    case ProxyMode::kEnvironment:
-      ApplyUserProxy(session, request, url);
-      break;
-  }
+void ApplyProxyCredentials(HINTERNET request, const TransportRequest& transport) {
+  if (transport.proxy_mode != ProxyMode::kExplicit || transport.proxy_user_name.empty()) return;
+  std::wstring user = Wide(transport.proxy_user_name);
+  WinHttpSetOption(request, WINHTTP_OPTION_PROXY_USERNAME, user.data(), user.size());
+  if (transport.proxy_password.empty()) return;
+  std::wstring password = Wide(transport.proxy_password);
+  WinHttpSetOption(request, WINHTTP_OPTION_PROXY_PASSWORD, password.data(), password.size());
+  SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
 }
 
 void ApplySecurity(HINTERNET request, const TransportRequest& transport) {
@@ -298,7 +307,11 @@ class Exchange {
     }
     if (rate_.IsTooSlow()) return {TransferEnd::kAbandoned, kErrorHttpTimeout};
     const std::optional<std::wstring> head = QueryRawHead(request_);
-    if (!head) return {TransferEnd::kReceiveFailed, kErrorHttpInvalidServerResponse};
+    // A connection closed inside the head leaves it without its blank end
+    // line: that is no response.
+    if (!head || !head->ends_with(L"\r\n\r\n")) {
+      return {TransferEnd::kReceiveFailed, kErrorHttpInvalidServerResponse};
+    }
     rate_.Add(head->size());
     if (!sink.OnResponseHead(Narrow(*head), status_code_)) return {TransferEnd::kBodyFailed, 0};
     return ReadBody(sink);
@@ -393,11 +406,31 @@ std::optional<CrackedUrl> CrackUrl(const std::wstring& url) {
 
 }  // namespace
 
+// A WinHTTP session's proxy is fixed when it opens (some versions ignore the
+// proxy option), so a proxied transfer runs in a session of its own, kept
+// while later transfers use the same proxy.
 struct HttpSession::Platform {
+  std::wstring user_agent;
   ScopedInternet session;
+  ProxyChoice proxy;
+  std::unique_ptr<ScopedInternet> proxy_session;
   TransportTimeouts timeouts;
 
-  explicit Platform(HINTERNET handle) : session(handle) {}
+  Platform(std::wstring agent, HINTERNET handle) : user_agent(std::move(agent)), session(handle) {}
+
+  // Null, with the platform's error, when a session cannot be opened.
+  HINTERNET SessionFor(const ProxyChoice& choice) {
+    if (choice.server.empty()) return session.get();
+    if (proxy_session && choice == proxy) return proxy_session->get();
+    proxy_session.reset();
+    HINTERNET handle =
+        WinHttpOpen(user_agent.c_str(), WINHTTP_ACCESS_TYPE_NAMED_PROXY, choice.server.c_str(),
+                    choice.bypass.empty() ? WINHTTP_NO_PROXY_BYPASS : choice.bypass.c_str(), 0);
+    if (!handle) return nullptr;
+    proxy_session = std::make_unique<ScopedInternet>(handle);
+    proxy = choice;
+    return handle;
+  }
 };
 
 HttpSession::HttpSession(std::unique_ptr<Platform> platform) : platform_(std::move(platform)) {}
@@ -405,14 +438,15 @@ HttpSession::HttpSession(std::unique_ptr<Platform> platform) : platform_(std::mo
 HttpSession::~HttpSession() = default;
 
 std::unique_ptr<HttpSession> HttpSession::Open(std::u16string_view user_agent, uint32_t& error) {
-  const std::wstring agent = Wide(user_agent);
+  std::wstring agent = Wide(user_agent);
   HINTERNET session = WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                   WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
   if (!session) {
     error = GetLastError();
     return nullptr;
   }
-  return std::unique_ptr<HttpSession>(new HttpSession(std::make_unique<Platform>(session)));
+  return std::unique_ptr<HttpSession>(
+      new HttpSession(std::make_unique<Platform>(std::move(agent), session)));
 }
 
 void HttpSession::SetTimeouts(const TransportTimeouts& timeouts) {
@@ -423,7 +457,8 @@ TransferResult HttpSession::Transfer(const TransportRequest& request, TransportS
   const std::wstring url = Wide(request.url);
   const std::optional<CrackedUrl> cracked = CrackUrl(url);
   if (!cracked) return {TransferEnd::kSendFailed, LastTransportError()};
-  HINTERNET session = platform_->session.get();
+  HINTERNET session = platform_->SessionFor(ChooseProxy(platform_->session.get(), request, url));
+  if (!session) return {TransferEnd::kSendFailed, LastTransportError()};
   const ScopedInternet connection(WinHttpConnect(session, cracked->host.c_str(), cracked->port, 0));
   if (!connection.get()) return {TransferEnd::kSendFailed, LastTransportError()};
   const std::wstring method = Wide(request.method);
@@ -437,7 +472,7 @@ TransferResult HttpSession::Transfer(const TransportRequest& request, TransportS
   ApplyTimeouts(handle.get(), platform_->timeouts);
   ApplyRedirectPolicy(handle.get(), request);
   ApplySecurity(handle.get(), request);
-  ApplyProxy(session, handle.get(), request, url);
+  ApplyProxyCredentials(handle.get(), request);
   AddHeaderLines(handle.get(), request.header_lines);
   return Exchange(handle.get(), request, platform_->timeouts).Run(sink);
 }
