@@ -7,8 +7,9 @@
 // descriptors, and the report goes to the file $UPDATER_PROBE_OUTPUT (the
 // child inherits no handle to write to).
 #ifdef _WIN32
-#include <shellapi.h>
 #include <windows.h>
+// After <windows.h>, which it needs.
+#include <shellapi.h>
 #else
 #include <dirent.h>
 #include <unistd.h>
