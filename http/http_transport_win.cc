@@ -5,6 +5,7 @@
 #include <winhttp.h>
 
 #include <chrono>
+#include <cwchar>
 #include <limits>
 #include <optional>
 #include <string>
@@ -246,6 +247,31 @@ int QueryStatusCode(HINTERNET request) {
   return static_cast<int>(status);
 }
 
+bool HasHeader(HINTERNET request, DWORD query) {
+  DWORD size = 0;
+  WinHttpQueryHeaders(request, query, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &size,
+                      WINHTTP_NO_HEADER_INDEX);
+  return GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
+// The body length that a sized response announces; nothing for a response
+// without a body or with a chunked one.
+std::optional<uint64_t> AnnouncedBodyLength(HINTERNET request, int status_code) {
+  if (status_code < 200 || status_code == 204 || status_code == 304) return std::nullopt;
+  if (HasHeader(request, WINHTTP_QUERY_TRANSFER_ENCODING)) return std::nullopt;
+  // As text: not every WinHTTP version gives 64-bit numbers.
+  wchar_t text[32] = {};
+  DWORD size = sizeof(text);
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
+                           text, &size, WINHTTP_NO_HEADER_INDEX)) {
+    return std::nullopt;
+  }
+  wchar_t* end = nullptr;
+  const uint64_t length = std::wcstoull(text, &end, 10);
+  if (end == text || *end != L'\0') return std::nullopt;
+  return length;
+}
+
 // The strongest scheme that the proxy offers and WinHTTP can answer.
 std::optional<DWORD> ChooseAuthScheme(HINTERNET request) {
   DWORD supported = 0;
@@ -352,21 +378,33 @@ class Exchange {
     return Send() && Receive();
   }
 
+  // Some WinHTTP versions take a connection closed early for the end of a
+  // sized body.
+  TransferResult BodyEnd(uint64_t received) const {
+    const std::optional<uint64_t> announced = AnnouncedBodyLength(request_, status_code_);
+    if (announced && received < *announced) {
+      return {TransferEnd::kBodyFailed, kErrorHttpConnectionError};
+    }
+    return {TransferEnd::kBodyEnded, 0};
+  }
+
   TransferResult ReadBody(TransportSink& sink) {
     std::vector<uint8_t> chunk;
+    uint64_t received = 0;
     for (;;) {
       DWORD available = 0;
       if (!WinHttpQueryDataAvailable(request_, &available)) {
         return {TransferEnd::kBodyFailed, LastTransportError()};
       }
       if (rate_.IsTooSlow()) return {TransferEnd::kAbandoned, kErrorHttpTimeout};
-      if (available == 0) return {TransferEnd::kBodyEnded, 0};
+      if (available == 0) return BodyEnd(received);
       chunk.resize(std::min(available, kReadChunkSize));
       DWORD read = 0;
       if (!WinHttpReadData(request_, chunk.data(), static_cast<DWORD>(chunk.size()), &read)) {
         return {TransferEnd::kBodyFailed, LastTransportError()};
       }
-      if (read == 0) return {TransferEnd::kBodyEnded, 0};
+      if (read == 0) return BodyEnd(received);
+      received += read;
       rate_.Add(read);
       if (!sink.OnBodyData(std::span<const uint8_t>(chunk.data(), read))) {
         return {TransferEnd::kBodyFailed, 0};

@@ -247,6 +247,13 @@ TEST(HttpTransportWinTest, ReportsTheFailuresOfEachPhase) {
   EXPECT_EQ(head_cut.error, kErrorHttpInvalidServerResponse);
   EXPECT_EQ(cut.head, "");
 
+  RawServer cut_body(RawServer::Reply("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"));
+  RecordingSink short_body;
+  const TransferResult body_cut = session->Transfer(Get(cut_body.Url("/")), short_body);
+  EXPECT_EQ(body_cut.end, TransferEnd::kBodyFailed);
+  EXPECT_EQ(body_cut.error, kErrorHttpConnectionError);
+  EXPECT_EQ(short_body.body, "abc");
+
   std::atomic<bool> done = false;
   const auto stall_until_done = [&](SOCKET s, const std::string& first) {
     RawServer::Send(s, first);
