@@ -1,0 +1,42 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "http/response_file_platform.h"
+
+namespace updater::platform {
+namespace {
+
+// Bytes per WriteFile call, which takes a 32-bit count.
+constexpr size_t kMaxWriteSize = 1 << 30;
+
+bool WriteFully(HANDLE file, std::span<const uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const auto size = static_cast<DWORD>(std::min(bytes.size(), kMaxWriteSize));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), size, &written, nullptr) || written == 0) return false;
+    bytes = bytes.subspan(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+// The file takes the default security of its directory. Downloads go to the
+// user's own temporary directory, whose inherited permissions admit only the
+// user, the administrators and the system, so owner-only is what a file there
+// gets without an explicit descriptor.
+bool WriteResponseFile(const FsPath& path, std::span<const uint8_t> bytes) {
+  if (path.empty() || path.size() >= kMaxPathChars) return false;
+  const std::wstring name(path.value().begin(), path.value().end());
+  // A new file, so that nothing planted at the path (a file, a link, a
+  // junction) is written through; no sharing while it is written.
+  HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool written = WriteFully(file, bytes);
+  return CloseHandle(file) && written;
+}
+
+}  // namespace updater::platform
