@@ -56,7 +56,7 @@ bool DirectorySearch::Next(WalkEntry& entry) {
     if (!state_->unread && !FindNextFileW(state_->find, &state_->found)) break;
     state_->unread = false;
     const std::u16string name = win::FromWide(state_->found.cFileName);
-    (void)MatchesWildcard;
+    if (!MatchesWildcard(name, state_->pattern)) continue;
     const FileAttributes attributes = state_->found.dwFileAttributes;
     FileId id;
     // A directory is opened later only as the one found here.
