@@ -9,14 +9,20 @@
 #include <utility>
 #include <vector>
 
+#include "kernel_objects/handle_verifier.h"
 #include "kernel_objects/kernel_objects_platform.h"
 
 namespace updater::platform {
 
 class KernelObjectHandle {
  public:
-  KernelObjectHandle(HANDLE handle, KernelObjectKind kind) : handle_(handle), kind_(kind) {}
-  ~KernelObjectHandle() { CloseHandle(handle_); }
+  KernelObjectHandle(HANDLE handle, KernelObjectKind kind) : handle_(handle), kind_(kind) {
+    RecordOpenedHandle(handle_);
+  }
+  ~KernelObjectHandle() {
+    RecordClosedHandle(handle_);
+    CloseHandle(handle_);
+  }
   KernelObjectHandle(const KernelObjectHandle&) = delete;
   KernelObjectHandle& operator=(const KernelObjectHandle&) = delete;
 

@@ -10,6 +10,7 @@
 
 #include "base/executable_path_platform.h"
 #include "base/path_operations.h"
+#include "kernel_objects/handle_verifier.h"
 #include "kernel_objects/kernel_objects.h"
 
 namespace updater {
@@ -81,8 +82,12 @@ std::wstring Argument(const std::u16string& name) {
 }
 
 TEST(KernelObjectsWinTest, EventsShareOneStateAndNamesOneNamespace) {
+  const HandleVerifier* verifier = GetProcessHandleVerifier();
+  const size_t handles_before = verifier->open_handle_count();
   const std::u16string name = UniqueName(u"event");
   NamedEvent event = NamedEvent::Create(name);
+  EXPECT_EQ(verifier->open_handle_count(), handles_before + 1) << "the record knows it";
+  EXPECT_FALSE(verifier->is_library_handle(GetCurrentProcess()));
   ASSERT_TRUE(event.IsValid());
   EXPECT_FALSE(event.already_existed());
   const NamedEvent again = NamedEvent::Create(name);
@@ -100,6 +105,8 @@ TEST(KernelObjectsWinTest, EventsShareOneStateAndNamesOneNamespace) {
   EXPECT_FALSE(NamedEvent::Open(UniqueName(u"missing")).IsValid());
   EXPECT_TRUE(KernelObjectExists(name));
   EXPECT_FALSE(KernelObjectExists(UniqueName(u"missing")));
+  event.Close();
+  EXPECT_EQ(verifier->open_handle_count(), handles_before + 2) << "again and opened are left";
 }
 
 TEST(KernelObjectsWinTest, WaitReturnsTheLowestSignalledIndexOrTimesOut) {
