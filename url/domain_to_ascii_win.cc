@@ -1,8 +1,9 @@
 // Windows 10 1903 and later ship ICU as icu.dll with its C interface; it is
 // loaded from the system directory when first needed. Where it is absent
 // (older Windows, wine), IdnToAscii takes over: it applies the older,
-// transitional rules (ß becomes ss, joiners are dropped, no bidi check), so
-// such names may map where ICU maps them otherwise or refuses them.
+// transitional rules (ß becomes ss, joiners are dropped, no bidi check, no
+// check of xn-- labels) and the DNS length limits, so such names may map
+// where ICU maps them otherwise, or the reverse.
 #include <windows.h>
 
 #include <cstdint>
@@ -91,6 +92,14 @@ std::optional<std::u16string> IcuToAscii(const Icu& icu, const std::u16string& i
   return std::nullopt;
 }
 
+// IdnToAscii leaves ASCII labels as they are; host names compare in lower
+// case, as UTS #46 maps them.
+void LowerAsciiLetters(std::u16string& text) {
+  for (char16_t& c : text) {
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  }
+}
+
 std::optional<std::u16string> SystemToAscii(const std::u16string& input) {
   const std::wstring wide(input.begin(), input.end());
   const int length = IdnToAscii(0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0);
@@ -99,7 +108,9 @@ std::optional<std::u16string> SystemToAscii(const std::u16string& input) {
   if (IdnToAscii(0, wide.c_str(), static_cast<int>(wide.size()), output.data(), length) != length) {
     return std::nullopt;
   }
-  return std::u16string(output.begin(), output.end());
+  std::u16string ascii(output.begin(), output.end());
+  LowerAsciiLetters(ascii);
+  return ascii;
 }
 
 }  // namespace
