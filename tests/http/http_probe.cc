@@ -3,9 +3,11 @@
 //   end=<TransferEnd> error=<number> status=<code> body=<hex of the body>
 // Usage: http_probe URL [--method=M] [--no-verify] [--no-redirects]
 //                       [--proxy=URL] [--proxy-user=NAME] [--proxy-password=WORD]
+//                       [--timeout-ms=N]
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <span>
 #include <string>
@@ -17,7 +19,7 @@ namespace updater {
 namespace {
 
 // Bounds a server that never answers; the Linux side waits longer.
-constexpr uint32_t kTimeoutMs = 30000;
+constexpr uint32_t kDefaultTimeoutMs = 20000;
 
 class RecordingSink : public TransportSink {
  public:
@@ -55,7 +57,7 @@ const char* EndName(TransferEnd end) {
 }
 
 // False for an argument it does not know.
-bool ApplyOption(std::string_view option, TransportRequest& request) {
+bool ApplyOption(std::string_view option, TransportRequest& request, uint32_t& timeout_ms) {
   const auto value_of = [option](std::string_view name, std::string& value) {
     if (!option.starts_with(name)) return false;
     value = option.substr(name.size());
@@ -65,6 +67,8 @@ bool ApplyOption(std::string_view option, TransportRequest& request) {
     request.verify_certificates = false;
   } else if (option == "--no-redirects") {
     request.follow_redirects = false;
+  } else if (option.starts_with("--timeout-ms=")) {
+    timeout_ms = static_cast<uint32_t>(std::strtoul(option.data() + 13, nullptr, 10));
   } else if (value_of("--proxy=", request.proxy_url)) {
     request.proxy_mode = ProxyMode::kExplicit;
   } else if (!value_of("--method=", request.method) &&
@@ -81,8 +85,9 @@ int Run(int argc, char** argv) {
   request.method = "GET";
   request.url = argv[1];
   request.secure = request.url.starts_with("https:");
+  uint32_t timeout_ms = kDefaultTimeoutMs;
   for (int i = 2; i < argc; ++i) {
-    if (!ApplyOption(argv[i], request)) return 2;
+    if (!ApplyOption(argv[i], request, timeout_ms)) return 2;
   }
   uint32_t error = 0;
   const std::unique_ptr<platform::HttpSession> session =
@@ -91,7 +96,7 @@ int Run(int argc, char** argv) {
     std::printf("end=no-session error=%u status=0 body=\n", error);
     return 1;
   }
-  session->SetTimeouts({kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs, 0, 0});
+  session->SetTimeouts({timeout_ms, timeout_ms, timeout_ms, timeout_ms, 0, 0});
   RecordingSink sink;
   const TransferResult result = session->Transfer(request, sink);
   std::printf("end=%s error=%u status=%d body=", EndName(result.end), result.error,
