@@ -17,6 +17,7 @@
 #include "authenticode/installer_signature_platform.h"
 #include "authenticode/pe_image_layout.h"
 #include "authenticode/read_only_file_platform.h"
+#include "base/file_util_win.h"
 
 namespace updater::platform {
 namespace {
@@ -60,7 +61,7 @@ LONG AskTrustProvider(const std::wstring& path) {
 
 bool VerifyInstallerSignature(const FsPath& path) {
   if (!HasOneSignatureEndingTheFile(path)) return false;
-  const LONG status = AskTrustProvider(std::wstring(path.value().begin(), path.value().end()));
+  const LONG status = AskTrustProvider(win::ToWide(path.value()));
   return status == ERROR_SUCCESS || status == kCertificateOutsideValidity;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "auto_update/dialog_window_platform.h"
+#include "base/file_util_win.h"
 
 namespace updater::platform {
 
@@ -13,9 +14,7 @@ std::unique_ptr<DialogWindow> DialogWindow::Open() {
 }
 
 void ShowMessage(const std::u16string& text, const std::u16string& caption) {
-  const std::wstring wide_text(text.begin(), text.end());
-  const std::wstring wide_caption(caption.begin(), caption.end());
-  MessageBoxW(nullptr, wide_text.c_str(), wide_caption.c_str(), MB_OK);
+  MessageBoxW(nullptr, win::ToWide(text).c_str(), win::ToWide(caption).c_str(), MB_OK);
 }
 
 }  // namespace updater::platform

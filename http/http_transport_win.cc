@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_util_win.h"
 #include "base/string_util.h"
 #include "http/http_errors.h"
 #include "http/http_transport_platform.h"
@@ -35,12 +36,8 @@ int ToWinHttpTimeout(uint32_t ms) {
   return IsLimited(ms) ? static_cast<int>(std::min<uint32_t>(ms, INT_MAX)) : -1;
 }
 
-std::wstring Wide(std::u16string_view text) {
-  return std::wstring(text.begin(), text.end());
-}
-
 std::wstring Wide(std::string_view utf8) {
-  return Wide(UTF8ToUTF16(utf8));
+  return win::ToWide(UTF8ToUTF16(utf8));
 }
 
 // WinHTTP hands the head over widened; the client expects the bytes.
@@ -476,7 +473,7 @@ HttpSession::HttpSession(std::unique_ptr<Platform> platform) : platform_(std::mo
 HttpSession::~HttpSession() = default;
 
 std::unique_ptr<HttpSession> HttpSession::Open(std::u16string_view user_agent, uint32_t& error) {
-  std::wstring agent = Wide(user_agent);
+  std::wstring agent = win::ToWide(user_agent);
   HINTERNET session = WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                   WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
   if (!session) {

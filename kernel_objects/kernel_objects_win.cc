@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/file_util_win.h"
 #include "kernel_objects/handle_verifier.h"
 #include "kernel_objects/kernel_objects_platform.h"
 
@@ -43,10 +44,6 @@ namespace {
 constexpr DWORD kEventAccess = SYNCHRONIZE | EVENT_MODIFY_STATE;
 constexpr DWORD kMutexAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE;
 
-std::wstring WideName(std::u16string_view name) {
-  return std::wstring(name.begin(), name.end());
-}
-
 HANDLE Create(const std::wstring& name, KernelObjectKind kind, bool initially_owned) {
   if (kind == KernelObjectKind::kEvent) {
     return CreateEventW(nullptr, /*bManualReset=*/TRUE, /*bInitialState=*/FALSE, name.c_str());
@@ -64,7 +61,7 @@ HANDLE OpenExisting(const std::wstring& name, KernelObjectKind kind) {
 OpenedKernelObject OpenKernelObject(std::u16string_view name,
                                     KernelObjectKind kind,
                                     KernelObjectDisposition disposition) {
-  const std::wstring wide_name = WideName(name);
+  const std::wstring wide_name = win::ToWide(name);
   OpenedKernelObject opened;
   HANDLE handle = nullptr;
   if (disposition == KernelObjectDisposition::kOpenExisting) {
@@ -123,7 +120,7 @@ void ReleaseMutexOwnership(KernelObjectHandle& mutex) {
 // A name taken by the other kind, or by another user's object that this one
 // may not open, exists all the same.
 bool KernelObjectExists(std::u16string_view name) {
-  const std::wstring wide_name = WideName(name);
+  const std::wstring wide_name = win::ToWide(name);
   for (const KernelObjectKind kind : {KernelObjectKind::kEvent, KernelObjectKind::kMutex}) {
     const HANDLE handle = kind == KernelObjectKind::kEvent
                               ? OpenEventW(SYNCHRONIZE, FALSE, wide_name.c_str())
@@ -177,7 +174,7 @@ std::optional<KernelObjectInfo> DescribeEntry(const ObjectDirectoryEntry& entry)
     return std::nullopt;
   }
   KernelObjectInfo info{std::u16string(kGlobalPrefix) + Text(entry.name), kind, false};
-  const std::wstring wide_name = WideName(info.name);
+  const std::wstring wide_name = win::ToWide(info.name);
   const HANDLE handle = kind == KernelObjectKind::kEvent
                             ? OpenEventW(SYNCHRONIZE, FALSE, wide_name.c_str())
                             : OpenMutexW(SYNCHRONIZE, FALSE, wide_name.c_str());

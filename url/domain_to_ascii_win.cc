@@ -10,6 +10,7 @@
 #include <limits>
 #include <string>
 
+#include "base/file_util_win.h"
 #include "base/string_util.h"
 #include "url/domain_to_ascii_platform.h"
 
@@ -101,14 +102,14 @@ void LowerAsciiLetters(std::u16string& text) {
 }
 
 std::optional<std::u16string> SystemToAscii(const std::u16string& input) {
-  const std::wstring wide(input.begin(), input.end());
+  const std::wstring wide = win::ToWide(input);
   const int length = IdnToAscii(0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0);
   if (length <= 0) return std::nullopt;
   std::wstring output(static_cast<size_t>(length), L'\0');
   if (IdnToAscii(0, wide.c_str(), static_cast<int>(wide.size()), output.data(), length) != length) {
     return std::nullopt;
   }
-  std::u16string ascii(output.begin(), output.end());
+  std::u16string ascii = win::FromWide(output);
   LowerAsciiLetters(ascii);
   return ascii;
 }
