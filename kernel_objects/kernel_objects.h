@@ -21,7 +21,8 @@
 // - Events reset only when told to (manual reset).
 // - A mutex is owned through one handle. Acquiring again through the owning
 //   handle nests and needs as many releases. Another handle, in this process
-//   or another, finds it busy. Closing the owning handle, or the owner dying,
+//   or another, finds it busy (on Windows a mutex belongs to a thread: another
+//   handle on the owning thread acquires it too). Closing the owning handle, or the owner dying,
 //   without a release leaves it abandoned: the next acquire obtains it and
 //   says so once.
 //
