@@ -72,6 +72,11 @@ class RawServer {
     for (int index = 0;; ++index) {
       const SOCKET s = accept(listener_, nullptr, nullptr);
       if (s == INVALID_SOCKET) return;
+      // A client that stops reading must not hold the server (and the test's
+      // end) for ever.
+      const DWORD send_limit_ms = 5000;
+      setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&send_limit_ms),
+                 sizeof(send_limit_ms));
       const std::string request = Receive(s);
       {
         std::lock_guard lock(mutex_);
