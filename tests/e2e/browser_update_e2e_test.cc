@@ -248,35 +248,7 @@ TEST_F(BrowserUpdateE2eTest, HostileServiceAnswersEndWithTheirResult) {
   WriteFileBytes(install_.temp_dir() + "/keep.exe", "the user's");
   WriteFileBytes(install_.temp_dir() + "/other", "the user's");
   const std::string mirror_url = "http://127.0.0.1:" + std::to_string(kMirrorPort);
-  const std::vector<std::pair<std::string, int>> replies = {
-      {"garbage that is no HTTP at all\r\n\r\n", 3},
-      {"HTTP/1.1 200 OK\r\nX-Huge: " + std::string(1 << 20, 'a') + "\r\n\r\n", 3},
-      {"HTTP/1.1 2000 OK\r\nContent-Length: 0\r\n\r\n", 3},
-      // The download is answered with the same bytes.
-      {"HTTP/1.1 200 OK\r\nKora-Version: 56.0.0.1\r\nKora-Location: " + mirror_url +
-           "/files/\r\nContent-Length: 0\r\n\r\n",
-       35},
-      // Names that would be patterns, or that Windows cannot hold: never saved
-      // or deleted by.
-      {"HTTP/1.1 200 OK\r\nKora-Version: 56.0.0.1\r\nKora-Location: " + mirror_url +
-           "/*\r\nContent-Length: 0\r\n\r\n",
-       35},
-      {"HTTP/1.1 200 OK\r\nKora-Version: 56.0.0.1\r\nKora-Location: " + mirror_url +
-           "/files/*.exe\r\nContent-Length: 0\r\n\r\n",
-       35},
-      {"HTTP/1.1 200 OK\r\nKora-Version: 56.0.0.1\r\nKora-Location: " + mirror_url +
-           "/nul.exe\r\nContent-Length: 0\r\n\r\n",
-       35},
-      {"HTTP/1.1 200 OK\r\nKora-Version: 56.0.0.1\r\nKora-Location: " + mirror_url + "/" +
-           std::string(70000, 'a') + "\r\nContent-Length: 0\r\n\r\n",
-       24},
-      {"HTTP/1.1 200 OK\r\nkora-version: 99.0\r\nKora-Location: nonsense\r\nContent-Length: "
-       "0\r\n\r\n",
-       24},
-      {"HTTP/1.1 200 OK\r\nKora-Version: 99.0\r\nKora-Location: file:///etc/passwd\r\n"
-       "Content-Length: 0\r\n\r\n",
-       24},
-  };
+  const std::vector<std::pair<std::string, int>> replies = HostileServiceReplies(mirror_url);
   for (const auto& [reply, result] : replies) {
     // The mirror, preferred for Simplified Chinese, answers with raw bytes.
     RawReplySite mirror(kMirrorPort, reply);

@@ -167,23 +167,25 @@ std::string ShellQuote(const std::string& text) {
 // ---------------------------------------------------------------------------
 // Installers.
 
+std::string SignedImage(const std::string& image_file, Signer signer) {
+  if (signer == Signer::kUnsigned) return ReadFileBytes(image_file);
+  const std::string publisher = signer == Signer::kTrusted ? "signing" : "stranger";
+  const std::string signed_file = image_file + ".signed";
+  RunToolOrThrow({"/usr/bin/osslsigncode", "sign", "-certs", Pki(publisher + "_chain.pem"), "-key",
+                  Pki(publisher + "_leaf.key"), "-h", "sha256", "-in", image_file, "-out",
+                  signed_file});
+  std::string result = ReadFileBytes(signed_file);
+  fs::remove(signed_file);
+  return result;
+}
+
 std::string MakeScriptedInstaller(const std::string& script, Signer signer) {
   const std::string work = MakeScratchDirectory("rz-e2e-installer-");
   const std::string script_file = work + "/script.sh";
   const std::string image = work + "/image.exe";
-  const std::string signed_image = work + "/signed.exe";
   WriteFileBytes(script_file, script);
   RunToolOrThrow({kWriteTestPe, "scripted", script_file, image});
-  std::string result;
-  if (signer == Signer::kUnsigned) {
-    result = ReadFileBytes(image);
-  } else {
-    const std::string publisher = signer == Signer::kTrusted ? "signing" : "stranger";
-    RunToolOrThrow({"/usr/bin/osslsigncode", "sign", "-certs", Pki(publisher + "_chain.pem"),
-                    "-key", Pki(publisher + "_leaf.key"), "-h", "sha256", "-in", image, "-out",
-                    signed_image});
-    result = ReadFileBytes(signed_image);
-  }
+  std::string result = SignedImage(image, signer);
   fs::remove_all(work);
   return result;
 }
@@ -191,11 +193,8 @@ std::string MakeScriptedInstaller(const std::string& script, Signer signer) {
 std::string MakeUnrunnableInstaller() {
   const std::string work = MakeScratchDirectory("rz-e2e-installer-");
   const std::string image = work + "/plain.exe";
-  const std::string signed_image = work + "/signed.exe";
   RunToolOrThrow({kWriteTestPe, "pe32plus", "4096", image});
-  RunToolOrThrow({"/usr/bin/osslsigncode", "sign", "-certs", Pki("signing_chain.pem"), "-key",
-                  Pki("signing_leaf.key"), "-h", "sha256", "-in", image, "-out", signed_image});
-  std::string result = ReadFileBytes(signed_image);
+  std::string result = SignedImage(image, Signer::kTrusted);
   fs::remove_all(work);
   return result;
 }
@@ -251,6 +250,27 @@ ServiceAnswer BrowserOffer(const std::string& version, const std::string& locati
   if (!version.empty()) answer.headers.emplace("Kora-Version", version);
   if (!location.empty()) answer.headers.emplace("Kora-Location", location);
   return answer;
+}
+
+std::vector<std::pair<std::string, int>> HostileServiceReplies(const std::string& mirror_url) {
+  const std::string offer = "HTTP/1.1 200 OK\r\nKora-Version: 56.0.0.1\r\nKora-Location: ";
+  const std::string empty_end = "\r\nContent-Length: 0\r\n\r\n";
+  return {
+      {"garbage that is no HTTP at all\r\n\r\n", 3},
+      {"HTTP/1.1 200 OK\r\nX-Huge: " + std::string(1 << 20, 'a') + "\r\n\r\n", 3},
+      {"HTTP/1.1 2000 OK\r\nContent-Length: 0\r\n\r\n", 3},
+      // The download is answered with the same bytes.
+      {offer + mirror_url + "/files/" + empty_end, 35},
+      // Names that would be patterns, or that Windows cannot hold: never saved
+      // or deleted by.
+      {offer + mirror_url + "/*" + empty_end, 35},
+      {offer + mirror_url + "/files/*.exe" + empty_end, 35},
+      {offer + mirror_url + "/nul.exe" + empty_end, 35},
+      {offer + mirror_url + "/" + std::string(70000, 'a') + empty_end, 24},
+      {"HTTP/1.1 200 OK\r\nkora-version: 99.0\r\nKora-Location: nonsense" + empty_end, 24},
+      {"HTTP/1.1 200 OK\r\nKora-Version: 99.0\r\nKora-Location: file:///etc/passwd" + empty_end,
+       24},
+  };
 }
 
 // Each path has one route; a test may change what it answers between runs.
@@ -434,8 +454,11 @@ std::vector<std::string> RawReplySite::requests() const {
 // ---------------------------------------------------------------------------
 // The installation and the updater run.
 
-ScratchInstallation::ScratchInstallation(const std::string& updater_version)
-    : installation_(kUpdaterExecutable, "install", updater_version) {
+ScratchInstallation::ScratchInstallation(const std::string& updater_version,
+                                         const std::string& updater_binary)
+    : installation_(updater_binary.empty() ? kUpdaterExecutable : updater_binary,
+                    "install",
+                    updater_version) {
   WriteFileBytes(browser_exe(), "old browser");
 }
 
@@ -498,13 +521,27 @@ std::string KernelObjectName(const std::string& real_exe_path, const std::string
   return "Global\\" + KernelObjectPrefix(real_exe_path) + suffix;
 }
 
-HeldEvent::HeldEvent(const std::string& name, Kind kind)
-    : holder_(kKernelObjectTool, {kind == Kind::kEvent ? "create-event" : "hold-mutex", name}) {
+ToolCommand NativeKernelObjectTool() {
+  return {kKernelObjectTool};
+}
+
+namespace {
+
+ChildProcess StartTool(ToolCommand command, const std::vector<std::string>& arguments) {
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  const std::vector<std::string> rest(command.begin() + 1, command.end());
+  return ChildProcess(command[0], rest);
+}
+
+}  // namespace
+
+HeldEvent::HeldEvent(const std::string& name, Kind kind, const ToolCommand& tool)
+    : holder_(StartTool(tool, {kind == Kind::kEvent ? "create-event" : "hold-mutex", name})) {
   // The tool says "created" (or "opened") and then "ready" once it holds it.
   for (;;) {
     const std::string line = holder_.ReadLine();
     if (line.empty()) return;
-    if (line == "ready") break;
+    if (line == "ready" || line == "ready\r") break;  // a Windows tool ends lines with CR LF
   }
   held_ = true;
 }
@@ -514,12 +551,16 @@ HeldEvent::~HeldEvent() {
   holder_.Wait();
 }
 
-bool KernelObjectExists(const std::string& name) {
-  return RunTool({kKernelObjectTool, "exists", name}) == 0;
+bool KernelObjectExists(const std::string& name, const ToolCommand& tool) {
+  ToolCommand command = tool;
+  command.insert(command.end(), {"exists", name});
+  return RunTool(command) == 0;
 }
 
-bool EventIsSet(const std::string& name) {
-  return RunTool({kKernelObjectTool, "wait", "0", name}) == 0;
+bool EventIsSet(const std::string& name, const ToolCommand& tool) {
+  ToolCommand command = tool;
+  command.insert(command.end(), {"wait", "0", name});
+  return RunTool(command) == 0;
 }
 
 }  // namespace updater::e2e

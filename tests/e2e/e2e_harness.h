@@ -61,6 +61,8 @@ enum class Signer {
   kUnsigned,
 };
 
+// The PE image in `image_file` as `signer` leaves it.
+std::string SignedImage(const std::string& image_file, Signer signer);
 // An image whose script runs under /bin/sh with $0 = the image and $1... =
 // the updater's arguments to it.
 std::string MakeScriptedInstaller(const std::string& script, Signer signer = Signer::kTrusted);
@@ -127,6 +129,10 @@ struct ServiceAnswer {
 // 200 with "Kora-Version" and "Kora-Location" (each left out when empty).
 ServiceAnswer BrowserOffer(const std::string& version, const std::string& location);
 
+// Answers no HTTP library would send, each with the browser flow's result
+// when the site at `mirror_url` sends it to a query and to the download.
+std::vector<std::pair<std::string, int>> HostileServiceReplies(const std::string& mirror_url);
+
 class UpdateService {
  public:
   enum class Sites { kBoth, kPrimaryOnly, kMirrorOnly };
@@ -181,7 +187,9 @@ class RawReplySite {
 // come as text, ready for the installers' scripts.
 class ScratchInstallation {
  public:
-  explicit ScratchInstallation(const std::string& updater_version = "55.0.2883.87");
+  // `updater_binary`: this build's e2e updater when empty.
+  explicit ScratchInstallation(const std::string& updater_version = "55.0.2883.87",
+                               const std::string& updater_binary = "");
 
   std::string root() const { return installation_.root().string(); }
   std::string install_dir() const { return installation_.install_dir().string(); }
@@ -234,12 +242,20 @@ std::string KernelObjectPrefix(const std::string& real_exe_path);
 // "Global\" + prefix + suffix.
 std::string KernelObjectName(const std::string& real_exe_path, const std::string& suffix = "");
 
+// How the kernel-object tool is started: the program, then any arguments
+// before its own.
+using ToolCommand = std::vector<std::string>;
+// The tool of this build, for the objects of this build's updater.
+ToolCommand NativeKernelObjectTool();
+
 // Holds an event (as a running browser does), or an acquired mutex (as a
 // running updater does), in another process until destroyed.
 class HeldEvent {
  public:
   enum class Kind { kEvent, kAcquiredMutex };
-  explicit HeldEvent(const std::string& name, Kind kind = Kind::kEvent);
+  explicit HeldEvent(const std::string& name,
+                     Kind kind = Kind::kEvent,
+                     const ToolCommand& tool = NativeKernelObjectTool());
   ~HeldEvent();
   HeldEvent(const HeldEvent&) = delete;
   HeldEvent& operator=(const HeldEvent&) = delete;
@@ -252,8 +268,9 @@ class HeldEvent {
 };
 
 // Asked from another process, as the browser would.
-bool KernelObjectExists(const std::string& name);
-bool EventIsSet(const std::string& name);
+bool KernelObjectExists(const std::string& name,
+                        const ToolCommand& tool = NativeKernelObjectTool());
+bool EventIsSet(const std::string& name, const ToolCommand& tool = NativeKernelObjectTool());
 
 }  // namespace updater::e2e
 

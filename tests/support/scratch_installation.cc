@@ -11,19 +11,13 @@ namespace updater::test_support {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-constexpr char kUpdaterName[] = "rivazeriduv_updater";
-
-}  // namespace
-
 ScratchInstallation::ScratchInstallation(const std::string& updater_binary,
                                          const std::string& install_dir_name,
                                          const std::string& updater_version)
     : root_(MakeScratchDirectory("updater_scratch_")),
       install_dir_(root_ / install_dir_name),
       updater_dir_(install_dir_ / updater_version),
-      updater_path_(updater_dir_ / kUpdaterName),
+      updater_path_(updater_dir_ / fs::path(updater_binary).filename()),
       temp_dir_(root_ / "tmp") {
   fs::create_directories(updater_dir_);
   fs::create_directories(temp_dir_);

@@ -15,7 +15,7 @@ namespace updater::test_support {
 // root/
 //   <install_dir_name>/   the browser's installation directory
 //     <updater_version>/  the updater's own directory
-//       rivazeriduv_updater
+//       <the updater binary, under its own file name>
 //   tmp/                  TMPDIR of every run
 // Removed with everything in it on destruction.
 class ScratchInstallation {

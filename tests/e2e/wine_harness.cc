@@ -1,0 +1,206 @@
+#include "tests/e2e/wine_harness.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <initializer_list>
+#include <stdexcept>
+
+namespace updater::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::ChildOptions;
+using test_support::ChildProcess;
+using test_support::ExitStatus;
+
+constexpr char kWindowsBuildDir[] = UPDATER_WINDOWS_BUILD_DIR;
+constexpr char kWineRun[] = UPDATER_WINE_RUN;
+constexpr char kPkiDirectory[] = UPDATER_E2E_PKI_DIR;
+constexpr char kInstructionsMarker[] = "\n#rz-test-installer-instructions\n";
+
+std::string WindowsProgram(const std::string& relative) {
+  return std::string(kWindowsBuildDir) + "/" + relative;
+}
+
+// A Windows program under wine in the Windows build's prefix.
+ToolCommand UnderWine(const std::string& program) {
+  return {"/usr/bin/env", std::string("UPDATER_WINE_BUILD_DIR=") + kWindowsBuildDir, kWineRun,
+          program};
+}
+
+int RunQuietly(ToolCommand command) {
+  ChildOptions options;
+  options.pipes = false;
+  const std::vector<std::string> arguments(command.begin() + 1, command.end());
+  const ExitStatus status = ChildProcess(command[0], arguments, options).Wait();
+  return status.exited ? status.code : -1;
+}
+
+// The prefix keeps them across runs; adding them again changes nothing.
+void TrustTestRoots() {
+  static const bool trusted = [] {
+    for (const char* root : {"tls_ca.pem", "signing_root.pem"}) {
+      ToolCommand command = UnderWine(WindowsProgram("tests/http/trust_root.exe"));
+      command.push_back(WindowsPath(std::string(kPkiDirectory) + "/" + root));
+      if (RunQuietly(command) != 0) return false;
+    }
+    return true;
+  }();
+  if (!trusted) throw std::runtime_error("trust_root.exe could not trust the test roots");
+}
+
+std::string PrefixUserName() {
+  const passwd* user = getpwuid(geteuid());
+  return user != nullptr ? user->pw_name : "root";
+}
+
+std::string Field(const std::string& text) {
+  if (text.find_first_of("\t\n") != std::string::npos)
+    throw std::invalid_argument("instruction field with a tab or line end: " + text);
+  return text;
+}
+
+std::string Instruction(std::initializer_list<std::string> fields) {
+  std::string line;
+  for (const std::string& field : fields) line += (line.empty() ? "" : "\t") + Field(field);
+  return line;
+}
+
+std::vector<std::string> HoldInstructions(const Hold* hold) {
+  if (hold == nullptr) return {};
+  return {Instruction({"hold", WindowsPath(hold->started_file), WindowsPath(hold->release_file)})};
+}
+
+uint32_t ReadLittleEndian32(const std::string& bytes, size_t offset) {
+  uint32_t value = 0;
+  for (size_t i = 4; i-- > 0;)
+    value = (value << 8) | static_cast<unsigned char>(bytes.at(offset + i));
+  return value;
+}
+
+}  // namespace
+
+std::string WindowsBuildUnavailableReason() {
+  if (kWindowsBuildDir[0] == '\0')
+    return "UPDATER_WINDOWS_BUILD_DIR is empty: no Windows programs to run under wine";
+  for (const char* program :
+       {"tests/e2e/updater/rivazeriduv_updater.exe", "tests/e2e/test_installer.exe",
+        "tools/kernel_object_tool.exe", "tests/http/trust_root.exe"}) {
+    if (!fs::exists(WindowsProgram(program)))
+      return WindowsProgram(program) + " is missing: build the Windows tree first";
+  }
+  return "";
+}
+
+std::string WindowsPath(const std::string& linux_path) {
+  std::string path = "Z:" + linux_path;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+std::string WindowsServiceUrl(const std::string& path) {
+  return "https://localhost:" + std::to_string(kPrimaryPort) + path;
+}
+
+WindowsInstallation::WindowsInstallation()
+    : ScratchInstallation("55.0.2883.87",
+                          WindowsProgram("tests/e2e/updater/rivazeriduv_updater.exe")) {
+  TrustTestRoots();
+  std::error_code ignored;
+  for (const fs::directory_entry& entry : fs::directory_iterator(TempDir(), ignored))
+    fs::remove_all(entry.path(), ignored);
+}
+
+std::string WindowsInstallation::TempDir() const {
+  return std::string(kWindowsBuildDir) + "/wineprefix/drive_c/users/" + PrefixUserName() + "/Temp";
+}
+
+std::string WindowsInstallation::WindowsTempDir() const {
+  return "C:\\users\\" + PrefixUserName() + "\\Temp";
+}
+
+ChildProcess StartWindowsUpdater(const WindowsInstallation& installation,
+                                 const std::vector<std::string>& arguments) {
+  ToolCommand command = UnderWine(installation.updater());
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  ChildOptions options;
+  options.pipes = false;
+  return ChildProcess(command[0], {command.begin() + 1, command.end()}, options);
+}
+
+int RunWindowsUpdater(const WindowsInstallation& installation,
+                      const std::vector<std::string>& arguments) {
+  const ExitStatus status = StartWindowsUpdater(installation, arguments).Wait();
+  return status.exited ? status.code : -1;
+}
+
+ToolCommand WineKernelObjectTool() {
+  return UnderWine(WindowsProgram("tools/kernel_object_tool.exe"));
+}
+
+std::string WindowsKernelObjectName(const std::string& windows_path, const std::string& suffix) {
+  std::string prefix = windows_path;
+  for (char& c : prefix) {
+    if (c == '\\')
+      c = '!';
+    else if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  }
+  return "Global\\" + prefix + suffix;
+}
+
+std::string MakeWindowsInstaller(const std::vector<std::string>& instructions, Signer signer) {
+  const std::string work = test_support::MakeScratchDirectory("rz-e2e-windows-installer-");
+  const std::string image = work + "/installer.exe";
+  std::string bytes = ReadFileBytes(WindowsProgram("tests/e2e/test_installer.exe"));
+  bytes += kInstructionsMarker;
+  for (const std::string& line : instructions) bytes += line + "\n";
+  WriteFileBytes(image, bytes + "end\n");
+  std::string result = SignedImage(image, signer);
+  fs::remove_all(work);
+  return result;
+}
+
+std::vector<std::string> WindowsInstallerRun(const std::string& arguments_file,
+                                             int exit_code,
+                                             const Hold* hold) {
+  std::vector<std::string> instructions = {Instruction({"record", WindowsPath(arguments_file)})};
+  for (const std::string& line : HoldInstructions(hold)) instructions.push_back(line);
+  instructions.push_back(Instruction({"exit", std::to_string(exit_code)}));
+  return instructions;
+}
+
+std::vector<std::string> WindowsPackageRun(const std::string& arguments_file,
+                                           const std::vector<PackageEntry>& entries,
+                                           const Hold* hold) {
+  std::vector<std::string> instructions = {Instruction({"record", WindowsPath(arguments_file)}),
+                                           "extract"};
+  for (const PackageEntry& entry : entries) {
+    if (entry.kind == PackageEntry::kFifo)
+      throw std::invalid_argument("Windows packages hold no FIFOs");
+    instructions.push_back(entry.kind == PackageEntry::kDirectory
+                               ? Instruction({"dir", entry.path})
+                               : Instruction({"file", entry.path, entry.content}));
+  }
+  for (const std::string& line : HoldInstructions(hold)) instructions.push_back(line);
+  instructions.push_back(Instruction({"exit", "0"}));
+  return instructions;
+}
+
+std::string TamperedWindowsInstaller(std::string installer) {
+  // The first byte of the first section's data: e_lfanew, then the section
+  // table after the 24-byte file header and the optional header.
+  const uint32_t pe = ReadLittleEndian32(installer, 0x3c);
+  const uint32_t optional_size = ReadLittleEndian32(installer, pe + 20) & 0xffff;
+  const uint32_t first_section = pe + 24 + optional_size;
+  const uint32_t data = ReadLittleEndian32(installer, first_section + 20);
+  installer.at(data) ^= 0x20;
+  return installer;
+}
+
+}  // namespace updater::e2e
