@@ -12,8 +12,9 @@
 //   hold <started> <release> creates <started>, waits (at most a minute) for <release>
 //   exit <code>
 // A step that fails ends the program with 4.
-#include <shellapi.h>
 #include <windows.h>
+// After <windows.h>, which it needs.
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <string>

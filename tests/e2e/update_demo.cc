@@ -5,15 +5,19 @@
 // the installation before and after. A second run, with the browser now up
 // to date, lets the plug-in flow run. Then an interactive run on a virtual
 // display, with screenshots of its dialog; "update_demo screenshots DIR"
-// saves the dialog at the install prompt in every language instead.
+// saves the dialog at the install prompt in every language instead, and
+// "update_demo windows" runs the two updates with the Windows updater under
+// wine and Windows installers.
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "tests/e2e/e2e_harness.h"
 #include "tests/e2e/interactive_demo.h"
+#include "tests/e2e/wine_harness.h"
 
 namespace updater::e2e {
 namespace {
@@ -75,12 +79,74 @@ std::string PluginInstallerScript() {
          "mkdir -p \"$dir\" && printf 'plug-in 2.0' >\"$dir/pepflashplayer.so\"\n";
 }
 
-int RunAndShow(const ScratchInstallation& install,
+// What differs between the Linux updater and the Windows one under wine.
+class DemoPlatform {
+ public:
+  virtual ~DemoPlatform() = default;
+  virtual const ScratchInstallation& install() const = 0;
+  virtual std::string PluginFile() const = 0;
+  // Served at `path`; its URL as the updater is to be told.
+  virtual std::string ServePackage(UpdateService& service,
+                                   const std::string& path,
+                                   const std::vector<PackageEntry>& package) const = 0;
+  virtual std::string ServePlugin(UpdateService& service, const std::string& path) const = 0;
+  virtual std::string RealExePath() const = 0;
+  virtual int Run(const std::vector<std::string>& arguments) const = 0;
+};
+
+class LinuxDemo : public DemoPlatform {
+ public:
+  const ScratchInstallation& install() const override { return install_; }
+  std::string PluginFile() const override { return "pepflashplayer.so"; }
+  std::string ServePackage(UpdateService& service,
+                           const std::string& path,
+                           const std::vector<PackageEntry>& package) const override {
+    return service.Serve(path, MakeScriptedInstaller(PortablePackageScript(
+                                   install_.Path("package_arguments"), package)));
+  }
+  std::string ServePlugin(UpdateService& service, const std::string& path) const override {
+    return service.Serve(path, MakeScriptedInstaller(PluginInstallerScript()));
+  }
+  std::string RealExePath() const override { return install_.browser_exe(); }
+  int Run(const std::vector<std::string>& arguments) const override {
+    return RunUpdater(install_, arguments);
+  }
+
+ private:
+  ScratchInstallation install_{"1.0.0.0"};
+};
+
+class WindowsDemo : public DemoPlatform {
+ public:
+  const ScratchInstallation& install() const override { return install_; }
+  std::string PluginFile() const override { return "pepflashplayer.dll"; }
+  std::string ServePackage(UpdateService& service,
+                           const std::string& path,
+                           const std::vector<PackageEntry>& package) const override {
+    service.Serve(
+        path, MakeWindowsInstaller(WindowsPackageRun(install_.Path("package_arguments"), package)));
+    return WindowsServiceUrl(path);
+  }
+  std::string ServePlugin(UpdateService& service, const std::string& path) const override {
+    service.Serve(path, MakeWindowsInstaller(WindowsPackageRun(install_.Path("plugin_arguments"),
+                                                               {{PluginFile(), "plug-in 2.0"}})));
+    return WindowsServiceUrl(path);
+  }
+  std::string RealExePath() const override { return install_.WindowsBrowserExe(); }
+  int Run(const std::vector<std::string>& arguments) const override {
+    return RunWindowsUpdater(install_, arguments);
+  }
+
+ private:
+  WindowsInstallation install_{"1.0.0.0"};
+};
+
+int RunAndShow(const DemoPlatform& platform,
                const UpdateService& service,
                size_t requests_before,
                const std::vector<std::string>& arguments) {
   Section("Run: " + CommandText(arguments));
-  const int exit_code = RunUpdater(install, arguments);
+  const int exit_code = platform.Run(arguments);
   std::cout << "exit code " << exit_code << " (" << Describe(exit_code) << ")\n";
   std::cout << "requests the service got:\n";
   const auto requests = service.requests();
@@ -90,12 +156,16 @@ int RunAndShow(const ScratchInstallation& install,
               << ", User-Agent: " << requests[i].Header("User-Agent") << "]\n";
   }
   Section("Installation after");
-  PrintTree(install.install_dir());
+  PrintTree(platform.install().install_dir());
   return exit_code;
 }
 
-int Demo() {
-  if (const std::string reason = InstallerRunnerUnavailableReason(); !reason.empty()) {
+std::string UnavailableReason(bool windows) {
+  return windows ? WindowsBuildUnavailableReason() : InstallerRunnerUnavailableReason();
+}
+
+int Demo(bool windows) {
+  if (const std::string reason = UnavailableReason(windows); !reason.empty()) {
     std::cerr << "update_demo: " << reason << "\n";
     return 1;
   }
@@ -105,44 +175,43 @@ int Demo() {
               << " must be free\n";
     return 1;
   }
-  ScratchInstallation install("1.0.0.0");
+  const std::unique_ptr<DemoPlatform> platform =
+      windows ? std::unique_ptr<DemoPlatform>(std::make_unique<WindowsDemo>())
+              : std::make_unique<LinuxDemo>();
+  const ScratchInstallation& install = platform->install();
   WriteFileBytes(install.Path("install/resources.pak"), "resources 1.0");
   WriteFileBytes(install.Path("install/0.9.0.0/old_part.dll"), "left by 0.9");
-  WriteFileBytes(install.updater_dir() + "/PepperFlash/pepflashplayer.so", "plug-in 1.0");
+  WriteFileBytes(install.updater_dir() + "/PepperFlash/" + platform->PluginFile(), "plug-in 1.0");
 
   std::vector<PackageEntry> package = StandardPackage("browser 2.0");
   package[1].content = "resources 2.0";
-  service.Answer(
-      "/update.php",
-      BrowserOffer(kNewVersion,
-                   service.Serve(kPackagePath, MakeScriptedInstaller(PortablePackageScript(
-                                                   install.Path("package_arguments"), package)))));
+  const std::string package_url = platform->ServePackage(service, kPackagePath, package);
+  service.Answer("/update.php", BrowserOffer(kNewVersion, package_url));
+  const std::string plugin_url = platform->ServePlugin(service, kPluginPath);
   ServiceAnswer plugin_offer;
-  plugin_offer.headers = {
-      {"Kora-Flash-Version", kNewVersion},
-      {"Kora-Flash-Location",
-       service.Serve(kPluginPath, MakeScriptedInstaller(PluginInstallerScript()))}};
+  plugin_offer.headers = {{"Kora-Flash-Version", kNewVersion}, {"Kora-Flash-Location", plugin_url}};
   service.Answer("/update_pepper.php", plugin_offer);
 
-  Section("Update service");
-  std::cout << "  primary https://127.0.0.1:" << kPrimaryPort << "/update.php offers browser "
-            << kNewVersion << " at " << service.Url(kPackagePath) << "\n"
-            << "  mirror  http://127.0.0.1:" << kMirrorPort << " answers the same\n"
-            << "  both offer plug-in " << kNewVersion << " at " << service.Url(kPluginPath) << "\n";
+  Section(windows ? "Update service (the Windows updater runs under wine)" : "Update service");
+  std::cout << "  primary on port " << kPrimaryPort << ": /update.php offers browser "
+            << kNewVersion << " at " << package_url << "\n"
+            << "  mirror  http on port " << kMirrorPort << " answers the same\n"
+            << "  both offer plug-in " << kNewVersion << " at " << plugin_url << "\n";
   Section("Installation before (" + install.install_dir() + ")");
   PrintTree(install.install_dir());
 
-  const std::string real_exe = "--real-exe-path=" + install.browser_exe();
+  const std::string real_exe = "--real-exe-path=" + platform->RealExePath();
   const int first =
-      RunAndShow(install, service, 0,
+      RunAndShow(*platform, service, 0,
                  {real_exe, "--current=1.0.0.0", "--portable", "--pepper-version=1.0.0.0"});
-  std::cout << "the package was started with (one per line):\n"
+  std::cout << "the package was started with (one per line"
+            << (windows ? ", the whole command line first" : "") << "):\n"
             << ReadFileBytes(install.Path("package_arguments"));
   Section("debug.log");
   std::cout << install.ReadLog() << "(a successful run logs nothing)\n";
 
   const int second =
-      RunAndShow(install, service, service.requests().size(),
+      RunAndShow(*platform, service, service.requests().size(),
                  {real_exe, "--current=2.0.0.0", "--portable", "--pepper-version=1.0.0.0"});
   return first == 0 && second == 0 ? 0 : 1;
 }
@@ -156,7 +225,8 @@ int main(int argc, char** argv) {
     if (arguments.size() == 2 && arguments[0] == "screenshots") {
       return updater::e2e::SaveDialogScreenshots(arguments[1]);
     }
-    const int silent = updater::e2e::Demo();
+    if (arguments.size() == 1 && arguments[0] == "windows") return updater::e2e::Demo(true);
+    const int silent = updater::e2e::Demo(false);
     const int interactive = updater::e2e::RunInteractiveDemo(
         arguments.size() == 1 ? arguments[0] : std::string("demo_screenshots"));
     return silent == 0 && interactive == 0 ? 0 : 1;

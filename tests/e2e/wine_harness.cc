@@ -107,8 +107,8 @@ std::string WindowsServiceUrl(const std::string& path) {
   return "https://localhost:" + std::to_string(kPrimaryPort) + path;
 }
 
-WindowsInstallation::WindowsInstallation()
-    : ScratchInstallation("55.0.2883.87",
+WindowsInstallation::WindowsInstallation(const std::string& updater_version)
+    : ScratchInstallation(updater_version,
                           WindowsProgram("tests/e2e/updater/rivazeriduv_updater.exe")) {
   TrustTestRoots();
   std::error_code ignored;

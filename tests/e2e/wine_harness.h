@@ -33,7 +33,7 @@ std::string WindowsServiceUrl(const std::string& path);
 // trusts the test roots and its temporary directory was emptied.
 class WindowsInstallation : public ScratchInstallation {
  public:
-  WindowsInstallation();
+  explicit WindowsInstallation(const std::string& updater_version = "55.0.2883.87");
 
   // The paths the Windows updater is given and reports.
   std::string WindowsBrowserExe() const { return WindowsPath(browser_exe()); }
