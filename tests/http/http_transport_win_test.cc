@@ -318,6 +318,30 @@ TEST(HttpTransportWinTest, TheSinkStopsTheTransfer) {
   EXPECT_EQ(stopped.error, 0u);
   EXPECT_EQ(one_piece.pieces, 1);
   EXPECT_LT(one_piece.body.size(), large.size());
+
+  // A stopped transfer closes its connection: a server still sending is told
+  // so, instead of waiting for a client that reads no more until its own
+  // limit (the raw server's 5 s) runs out.
+  constexpr size_t kEndless = size_t{1} << 30;
+  std::atomic<int> send_error = -1;
+  RawServer endless([&](SOCKET s, const std::string&, int) {
+    RawServer::Send(s,
+                    "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kEndless) + "\r\n\r\n");
+    const std::string block(64 * 1024, 'z');
+    for (size_t sent = 0; sent < kEndless; sent += block.size()) {
+      if (send(s, block.data(), static_cast<int>(block.size()), 0) == SOCKET_ERROR) {
+        send_error = WSAGetLastError();
+        return;
+      }
+    }
+    send_error = 0;
+  });
+  RecordingSink stops;
+  stops.stop_after_pieces = 1;
+  EXPECT_EQ(session->Transfer(Get(endless.Url("/")), stops).end, TransferEnd::kBodyFailed);
+  while (send_error == -1) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_NE(send_error, WSAETIMEDOUT);
+  EXPECT_NE(send_error, 0);
 }
 
 TEST(HttpTransportWinTest, GoesThroughANamedProxyWithItsCredentials) {
