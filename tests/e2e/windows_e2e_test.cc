@@ -97,13 +97,20 @@ TEST_F(WindowsE2eTest, InstalledUpdateRunsTheSignedInstallerWithItsSwitch) {
   EXPECT_EQ(requests[0].Header("User-Agent"), "WinHttpClient");
   EXPECT_EQ(ListTree(install_->install_dir()), before);
 
+  // Switch values travel as written but for blanks.
+  std::vector<std::string> odd = InstalledArguments();
+  odd.push_back("--Extra=a&b c=d");
+  EXPECT_EQ(Run(odd), 4);
+  EXPECT_EQ(service.requests().back().target,
+            "/update.php?switches&current=55.0.2883.87&extra=a&b%20c=d&langid=ru");
+
   // The installer's exit code is not read; the download stays.
   Offer(service, MakeWindowsInstaller(WindowsInstallerRun(ArgumentsFile(), 7)));
   EXPECT_EQ(Run(InstalledArguments()), 0);
   requests = service.requests();
-  ASSERT_EQ(requests.size(), 3u);
-  EXPECT_EQ(requests[2].target, kInstallerPath);
-  EXPECT_EQ(requests[2].Header("Accept"), "*/*");
+  ASSERT_EQ(requests.size(), 4u);
+  EXPECT_EQ(requests[3].target, kInstallerPath);
+  EXPECT_EQ(requests[3].Header("Accept"), "*/*");
   EXPECT_THAT(InstallerArguments(), ElementsAre("\"" + WindowsDownload() + "\" --kr-auto-update",
                                                 WindowsDownload(), "--kr-auto-update"));
   EXPECT_TRUE(Exists(Download()));
@@ -235,11 +242,19 @@ TEST_F(WindowsE2eTest, FailuresAndHostileAnswersEndWithTheirResult) {
                    BrowserOffer(kOffered, "http://localhost:" + std::to_string(kMirrorPort) +
                                               "/files/setup.exe"));
     EXPECT_EQ(Run(InstalledArguments()), 24);
+    // A download path of 260 characters is never written: it could not be
+    // deleted when rejected. One of 259 is written, checked and deleted.
+    for (const auto& [length, result] : {std::pair{259u, 26}, std::pair{260u, 25}}) {
+      const std::string name(length - install_->WindowsTempDir().size() - 1, 'n');
+      service.Serve("/" + name, "unsigned");
+      service.Answer("/update.php", BrowserOffer(kOffered, WindowsServiceUrl("/" + name)));
+      EXPECT_EQ(Run(InstalledArguments()), result) << length;
+    }
     // A portable run for another executable asks nothing.
     EXPECT_EQ(Run({"--current=1.0", "--portable",
                    "--real-exe-path=" + WindowsPath(Installed("other.exe"))}),
               8);
-    EXPECT_EQ(service.requests().size(), 4u);
+    EXPECT_EQ(service.requests().size(), 8u);
   }
   // The mirror, preferred for Simplified Chinese, answers with raw bytes.
   for (const auto& [reply, result] :
