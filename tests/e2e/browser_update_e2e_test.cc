@@ -58,13 +58,7 @@ class BrowserUpdateE2eTest : public ::testing::Test {
   std::string Package(const std::vector<PackageEntry>& entries) const {
     return MakeScriptedInstaller(PortablePackageScript(ArgumentsFile(), entries));
   }
-  std::vector<std::string> InstallerArguments() const {
-    std::vector<std::string> lines;
-    std::string text = ReadFileBytes(ArgumentsFile());
-    for (size_t end; (end = text.find('\n')) != std::string::npos; text.erase(0, end + 1))
-      lines.push_back(text.substr(0, end));
-    return lines;
-  }
+  std::vector<std::string> InstallerArguments() const { return ReadLines(ArgumentsFile()); }
   std::string BrowserRunningEvent() const { return KernelObjectName(install_.browser_exe()); }
 
   ScratchInstallation install_;

@@ -72,12 +72,6 @@ int ExitCode(const ExitStatus& status) {
   return status.timed_out ? -1 : status.code;
 }
 
-// `command`: the program, then its arguments.
-int RunTool(const std::vector<std::string>& command) {
-  const std::vector<std::string> arguments(command.begin() + 1, command.end());
-  return ExitCode(ChildProcess(command[0], arguments, Unattended()).Wait());
-}
-
 void RunToolOrThrow(const std::vector<std::string>& arguments) {
   if (RunTool(arguments) != 0)
     throw std::runtime_error("failed: " + arguments[0] + " " + arguments[1]);
@@ -144,6 +138,14 @@ std::vector<std::string> ListTree(const std::string& dir) {
   return lines;
 }
 
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::string text = ReadFileBytes(path);
+  for (size_t end; (end = text.find('\n')) != std::string::npos; text.erase(0, end + 1))
+    lines.push_back(text.substr(0, end));
+  return lines;
+}
+
 std::vector<std::string> ListNames(const std::string& dir) {
   std::vector<std::string> names;
   std::error_code error;
@@ -156,6 +158,11 @@ std::vector<std::string> ListNames(const std::string& dir) {
 bool Exists(const std::string& path) {
   struct stat status;
   return lstat(path.c_str(), &status) == 0;
+}
+
+int RunTool(const std::vector<std::string>& command) {
+  const std::vector<std::string> arguments(command.begin() + 1, command.end());
+  return ExitCode(ChildProcess(command[0], arguments, Unattended()).Wait());
 }
 
 std::string ShellQuote(const std::string& text) {

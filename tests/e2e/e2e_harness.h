@@ -46,9 +46,14 @@ using test_support::WriteFileBytes;
 // directory, "name -> target" for a link, "name <mode> <size> <hash>" for
 // anything else. Equal listings mean equal trees.
 std::vector<std::string> ListTree(const std::string& dir);
+// The file's lines without their ends; a last line without an end is left out.
+std::vector<std::string> ReadLines(const std::string& path);
 // The names directly inside `dir`, sorted.
 std::vector<std::string> ListNames(const std::string& dir);
 bool Exists(const std::string& path);  // without following a final link
+// Runs `command` (the program, then its arguments) with its standard streams
+// on /dev/null: its exit code, or -1 after a signal or the time-out.
+int RunTool(const std::vector<std::string>& command);
 // Single-quoted for /bin/sh.
 std::string ShellQuote(const std::string& text);
 

@@ -71,13 +71,7 @@ class FlashUpdateE2eTest : public ::testing::Test {
     service.Answer("/update_pepper.php",
                    FlashOffer(version, service.Serve(kInstallerUrlPath, installer)));
   }
-  std::vector<std::string> InstallerArguments() const {
-    std::vector<std::string> lines;
-    std::string text = ReadFileBytes(ArgumentsFile());
-    for (size_t end; (end = text.find('\n')) != std::string::npos; text.erase(0, end + 1))
-      lines.push_back(text.substr(0, end));
-    return lines;
-  }
+  std::vector<std::string> InstallerArguments() const { return ReadLines(ArgumentsFile()); }
 
   static inline bool isolated_ = false;
   ScratchInstallation install_;

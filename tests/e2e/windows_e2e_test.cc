@@ -53,13 +53,7 @@ class WindowsE2eTest : public ::testing::Test {
 
   std::string ArgumentsFile() const { return install_->Path("installer_arguments"); }
   // The command line as the installer got it, then its arguments.
-  std::vector<std::string> InstallerArguments() const {
-    std::vector<std::string> lines;
-    std::string text = ReadFileBytes(ArgumentsFile());
-    for (size_t end; (end = text.find('\n')) != std::string::npos; text.erase(0, end + 1))
-      lines.push_back(text.substr(0, end));
-    return lines;
-  }
+  std::vector<std::string> InstallerArguments() const { return ReadLines(ArgumentsFile()); }
   std::string Download(const std::string& name = "setup.exe") const {
     return install_->TempDir() + "/" + name;
   }

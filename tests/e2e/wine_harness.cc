@@ -31,21 +31,13 @@ ToolCommand UnderWine(const std::string& program) {
           program};
 }
 
-int RunQuietly(ToolCommand command) {
-  ChildOptions options;
-  options.pipes = false;
-  const std::vector<std::string> arguments(command.begin() + 1, command.end());
-  const ExitStatus status = ChildProcess(command[0], arguments, options).Wait();
-  return status.exited ? status.code : -1;
-}
-
 // The prefix keeps them across runs; adding them again changes nothing.
 void TrustTestRoots() {
   static const bool trusted = [] {
     for (const char* root : {"tls_ca.pem", "signing_root.pem"}) {
       ToolCommand command = UnderWine(WindowsProgram("tests/http/trust_root.exe"));
       command.push_back(WindowsPath(std::string(kPkiDirectory) + "/" + root));
-      if (RunQuietly(command) != 0) return false;
+      if (RunTool(command) != 0) return false;
     }
     return true;
   }();
