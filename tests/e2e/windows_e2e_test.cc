@@ -1,22 +1,31 @@
 // The Windows updater under wine, silent, as the browser starts it: the
 // flows of the Linux suites that mean the same on Windows, against the same
 // loopback update service, with real Windows installers signed at test time.
-// What wine cannot judge (a root nobody trusts) is judged on Linux.
+// What wine cannot judge (a root nobody trusts) is judged on Linux. The
+// interactive runs show the Win32 dialog on a private X display.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <httplib.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "auto_update/localized_text.h"
+#include "tests/e2e/dialog_reader.h"
 #include "tests/e2e/e2e_harness.h"
+#include "tests/e2e/wine_dialog.h"
 #include "tests/e2e/wine_harness.h"
+#include "tests/support/desktop_session.h"
 
 namespace updater::e2e {
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::DesktopSession;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::Not;
@@ -276,6 +285,113 @@ TEST_F(WindowsE2eTest, ARunningUpdaterKeepsTheSecondOneFromDoingAnything) {
   EXPECT_EQ(Run(PlugInArguments()), 99);
   EXPECT_THAT(service.requests(), IsEmpty());
   EXPECT_EQ(install_->ReadLog(), "");
+}
+
+// Dialog template 108, in dialog units.
+constexpr DialogRect kDialogClient = {0, 0, 320, 148};
+constexpr DialogRect kOpenFolderButton = {10, 120, 80, 18};
+constexpr DialogRect kConfirmButton = {180, 120, 60, 18};
+constexpr DialogRect kAbortButton = {250, 120, 60, 18};
+constexpr int kJapanese = 6;
+constexpr int kRussian = 3;
+
+class WindowsDialogE2eTest : public WindowsE2eTest {
+ protected:
+  void SetUp() override {
+    WindowsE2eTest::SetUp();
+    if (IsSkipped()) return;
+    desktop_ = std::make_unique<DesktopSession>();
+    ASSERT_EQ(desktop_->failure(), "");
+    // wine's programs keep the display they started with.
+    EndWineSession();
+  }
+  void TearDown() override {
+    if (desktop_) EndWineSession();
+  }
+
+  test_support::ChildProcess StartInteractive(const std::string& langid) const {
+    return StartWindowsUpdater(
+        *install_, {"--kr-check-update", std::string("--current=") + kCurrent, "--langid=" + langid,
+                    "--real-exe-path=" + install_->WindowsBrowserExe()});
+  }
+  static int ExitCode(test_support::ChildProcess& updater) {
+    const test_support::ExitStatus status = updater.Wait();
+    return status.exited ? status.code : -1;
+  }
+
+  std::unique_ptr<DesktopSession> desktop_;
+};
+
+TEST_F(WindowsDialogE2eTest, InstallInTheCentredWindowRunsTheInstaller) {
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  Offer(service, MakeWindowsInstaller(WindowsInstallerRun(ArgumentsFile())));
+  auto updater = StartInteractive("ja");
+
+  const auto window = WineWindow::Find(DialogText(kTextWindowTitle, kJapanese), kDialogClient);
+  ASSERT_TRUE(window);
+  const WindowGeometry geometry = window->Geometry();
+  // The client area: the frame wine draws without a window manager is
+  // not part of the X window.
+  EXPECT_NEAR(geometry.x + geometry.width / 2, DesktopSession::kScreenWidth / 2, 4);
+  EXPECT_NEAR(geometry.y + geometry.height / 2, DesktopSession::kScreenHeight / 2, 16);
+  // Install and Open folder appear with the prompt; nothing runs before Install.
+  ASSERT_TRUE(WaitUntil([&] { return window->ShowsDarkText(kOpenFolderButton); }));
+  EXPECT_TRUE(window->ShowsDarkText(kConfirmButton));
+  EXPECT_FALSE(Exists(ArgumentsFile()));
+
+  window->Click(kConfirmButton);
+  ASSERT_TRUE(WaitForPath(ArgumentsFile()));
+  EXPECT_THAT(InstallerArguments(), ElementsAre("\"" + WindowsDownload() + "\" --kr-auto-update",
+                                                WindowsDownload(), "--kr-auto-update"));
+  EXPECT_TRUE(WaitUntil([&] { return !window->ShowsDarkText(kConfirmButton); }));
+  window->Click(kAbortButton);
+  EXPECT_EQ(ExitCode(updater), 0);
+  EXPECT_FALSE(window->Exists());
+}
+
+TEST_F(WindowsDialogE2eTest, AbortDuringASlowDownloadEndsWithOneAndStartsNothing) {
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  service.Handle(kInstallerPath, [](const httplib::Request&, httplib::Response& response) {
+    response.set_content_provider(size_t{64} << 20, "application/octet-stream",
+                                  [](size_t, size_t, httplib::DataSink& sink) {
+                                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                                    const std::string chunk(4096, 'z');
+                                    return sink.write(chunk.data(), chunk.size());
+                                  });
+  });
+  service.Answer("/update.php", BrowserOffer(kOffered, WindowsServiceUrl(kInstallerPath)));
+  auto updater = StartInteractive("en");
+
+  const auto window = WineWindow::Find(DialogText(kTextWindowTitle, 0), kDialogClient);
+  ASSERT_TRUE(window);
+  ASSERT_TRUE(WaitUntil([&] { return service.CountRequests(kInstallerPath) == 1; }));
+  window->Click(kAbortButton);
+  EXPECT_EQ(ExitCode(updater), 1);
+  EXPECT_FALSE(window->Exists());
+  EXPECT_FALSE(Exists(ArgumentsFile()));
+}
+
+TEST_F(WindowsDialogE2eTest, ASecondUpdaterShowsTheBusyMessageAndExitsAfterOk) {
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  const HeldEvent running("Global\\rivazeriduv_updater_singleton", HeldEvent::Kind::kAcquiredMutex,
+                          WineKernelObjectTool());
+  ASSERT_TRUE(running.IsHeld());
+  auto updater = StartInteractive("ru");
+
+  const auto message = WineWindow::Find(DialogText(kTextWindowTitle, kRussian));
+  ASSERT_TRUE(message);
+  // Now and then wine lets the first key pass: press until the box goes.
+  EXPECT_TRUE(WaitUntil([&] {
+    message->PressKey("Return");
+    return !message->Exists();
+  }));
+  EXPECT_EQ(ExitCode(updater), 99);
+  EXPECT_THAT(service.requests(), IsEmpty());
+  EXPECT_FALSE(KernelObjectExists("Global\\rivazeriduv_updater_continue_or_cancel_0",
+                                  WineKernelObjectTool()));
 }
 
 }  // namespace

@@ -131,6 +131,12 @@ int RunWindowsUpdater(const WindowsInstallation& installation,
   return status.exited ? status.code : -1;
 }
 
+void EndWineSession() {
+  const std::string prefix = std::string("WINEPREFIX=") + kWindowsBuildDir + "/wineprefix";
+  RunTool({"/usr/bin/env", prefix, "wineserver", "-k"});
+  RunTool({"/usr/bin/env", prefix, "wineserver", "-w"});
+}
+
 ToolCommand WineKernelObjectTool() {
   return UnderWine(WindowsProgram("tools/kernel_object_tool.exe"));
 }

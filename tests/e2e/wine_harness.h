@@ -49,6 +49,10 @@ test_support::ChildProcess StartWindowsUpdater(const WindowsInstallation& instal
 int RunWindowsUpdater(const WindowsInstallation& installation,
                       const std::vector<std::string>& arguments);
 
+// Ends every program of the prefix and its wine server, so that the next
+// start opens the display it finds in the environment.
+void EndWineSession();
+
 // The Windows build's kernel-object tool under wine.
 ToolCommand WineKernelObjectTool();
 // "Global\" + the prefix the Windows updater derives from `windows_path`

@@ -1,0 +1,125 @@
+#include "tests/e2e/wine_dialog.h"
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/test_files.h"
+
+namespace updater::e2e {
+namespace {
+
+using test_support::ChildProcess;
+
+constexpr auto kWaitLimit = std::chrono::seconds(60);
+constexpr auto kPollInterval = std::chrono::milliseconds(100);
+// Of the darkest pixel, from 0 (black) to 1 (white): text is drawn black,
+// greyed-out text and the dialog's face are far lighter.
+constexpr double kDarkTextLimit = 0.3;
+
+// The lines `program` writes, and whether it exited with 0.
+bool Output(const std::string& program,
+            const std::vector<std::string>& arguments,
+            std::vector<std::string>* lines = nullptr) {
+  ChildProcess child(program, arguments);
+  for (std::string line; !(line = child.ReadLine()).empty();) {
+    if (lines) lines->push_back(line);
+  }
+  const test_support::ExitStatus status = child.Wait();
+  return status.exited && status.code == 0;
+}
+
+// `text` as a regular expression that matches only itself.
+std::string LiteralPattern(const std::string& text) {
+  std::string pattern = "^";
+  for (char c : text) {
+    if (std::string_view("\\^$.|?*+()[]{}").find(c) != std::string_view::npos) pattern += '\\';
+    pattern += c;
+  }
+  return pattern + "$";
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+  return true;
+}
+
+std::optional<WineWindow> WineWindow::Find(const std::string& title, const DialogRect& client) {
+  std::vector<std::string> ids;
+  const bool found = WaitUntil([&] {
+    ids.clear();
+    return Output("/usr/bin/xdotool", {"search", "--onlyvisible", "--name", LiteralPattern(title)},
+                  &ids) &&
+           !ids.empty();
+  });
+  if (!found) return std::nullopt;
+  return WineWindow(ids.front(), client);
+}
+
+WindowGeometry WineWindow::Geometry() const {
+  std::vector<std::string> lines;
+  Output("/usr/bin/xdotool", {"getwindowgeometry", "--shell", id_}, &lines);
+  WindowGeometry geometry;
+  for (const std::string& line : lines) {
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    const std::string name = line.substr(0, equals);
+    const int value = std::atoi(line.c_str() + equals + 1);
+    if (name == "X") geometry.x = value;
+    if (name == "Y") geometry.y = value;
+    if (name == "WIDTH") geometry.width = value;
+    if (name == "HEIGHT") geometry.height = value;
+  }
+  return geometry;
+}
+
+bool WineWindow::Exists() const {
+  return Output("/usr/bin/xdotool", {"getwindowname", id_});
+}
+
+WindowGeometry WineWindow::Pixels(const DialogRect& control) const {
+  const WindowGeometry window = Geometry();
+  const auto scale_x = [&](int units) { return units * window.width / client_.width; };
+  const auto scale_y = [&](int units) { return units * window.height / client_.height; };
+  return {scale_x(control.x), scale_y(control.y), scale_x(control.width), scale_y(control.height)};
+}
+
+void WineWindow::Click(const DialogRect& control) const {
+  const WindowGeometry area = Pixels(control);
+  Output("/usr/bin/xdotool", {"mousemove", "--window", id_, std::to_string(area.x + area.width / 2),
+                              std::to_string(area.y + area.height / 2), "click", "1"});
+}
+
+void WineWindow::PressKey(const std::string& key) const {
+  Output("/usr/bin/xdotool", {"windowfocus", id_, "key", key});
+}
+
+bool WineWindow::ShowsDarkText(const DialogRect& control) const {
+  const WindowGeometry area = Pixels(control);
+  // The middle half: the label, not the button's frame.
+  const std::string crop = std::to_string(area.width / 2) + "x" + std::to_string(area.height / 2) +
+                           "+" + std::to_string(area.x + area.width / 4) + "+" +
+                           std::to_string(area.y + area.height / 4);
+  const std::string shot = test_support::MakeScratchDirectory("rz-wine-window-") + "/window.png";
+  std::vector<std::string> darkest;
+  const bool measured =
+      Save(shot) &&
+      Output("/usr/bin/convert",
+             {shot, "-crop", crop, "+repage", "-format", "%[fx:minima]\\n", "info:"}, &darkest);
+  std::filesystem::remove_all(std::filesystem::path(shot).parent_path());
+  return measured && !darkest.empty() && std::atof(darkest.front().c_str()) < kDarkTextLimit;
+}
+
+bool WineWindow::Save(const std::string& png_path) const {
+  return Output("/usr/bin/import", {"-window", id_, png_path});
+}
+
+}  // namespace updater::e2e

@@ -1,0 +1,66 @@
+#ifndef TESTS_E2E_WINE_DIALOG_H_
+#define TESTS_E2E_WINE_DIALOG_H_
+
+// A window of a Windows program under wine on the test's X display, found by
+// its title and driven as a user drives it: clicks, keys, what it shows.
+// wine's controls are no X windows of their own and expose nothing to
+// accessibility tools, so a control is reached by its place in the dialog
+// template (dialog units), scaled to the window's size in pixels. Without a
+// window manager the X window is the dialog's client area.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace updater::e2e {
+
+// A rectangle of the dialog template, in dialog units.
+struct DialogRect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+struct WindowGeometry {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+class WineWindow {
+ public:
+  // The first window whose title is exactly `title` (UTF-8), waiting at most
+  // a minute for it. `client`: the template's size in dialog units (none
+  // for a window whose controls are reached by keys only).
+  static std::optional<WineWindow> Find(const std::string& title, const DialogRect& client = {});
+
+  WindowGeometry Geometry() const;
+  // False once the window is gone.
+  bool Exists() const;
+  // Clicks the middle of `control`.
+  void Click(const DialogRect& control) const;
+  void PressKey(const std::string& key) const;
+  // True when `control`'s inner part holds dark pixels (text): a control
+  // that is shown with its label, not hidden nor greyed out.
+  bool ShowsDarkText(const DialogRect& control) const;
+  // Saves the window as a PNG; false on failure.
+  bool Save(const std::string& png_path) const;
+
+ private:
+  WineWindow(std::string id, const DialogRect& client) : id_(std::move(id)), client_(client) {}
+  // `control`'s rectangle in the window, in pixels.
+  WindowGeometry Pixels(const DialogRect& control) const;
+
+  std::string id_;
+  DialogRect client_;
+};
+
+// Waits (at most a minute) until `condition` holds; false when it never did.
+bool WaitUntil(const std::function<bool()>& condition);
+
+}  // namespace updater::e2e
+
+#endif  // TESTS_E2E_WINE_DIALOG_H_
