@@ -4,14 +4,15 @@
 #include <string>
 
 #include "base/fs_path.h"
+#include "resources/dialog_ids.h"
 
 namespace updater {
 
 // The dialog's buttons, numbered as their control ids.
 enum DialogButton : int {
-  kConfirmButton = 1,
-  kAbortButton = 3,
-  kOpenFolderButton = 110,
+  kConfirmButton = UPDATER_DIALOG_CONFIRM,
+  kAbortButton = UPDATER_DIALOG_ABORT,
+  kOpenFolderButton = UPDATER_DIALOG_OPEN_FOLDER,
 };
 
 // What the update dialog's logic does to its window. Each platform draws the

@@ -64,12 +64,13 @@ class GtkDialogWindow : public DialogWindow {
     if (dispatch_source_) g_source_remove(dispatch_source_);
   }
 
-  void Show(UpdateDialog& dialog) override {
+  bool Show(UpdateDialog& dialog) override {
     dialog_ = &dialog;
     Build();
     dialog.Initialize();
     PlaceInTheMiddle();
     gtk_widget_show(window_);
+    return true;
   }
 
   void PostNotification(NotifyCode code, NotificationValue value) override {

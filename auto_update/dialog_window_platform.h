@@ -19,8 +19,8 @@ class DialogWindow : public DialogView {
 
   // Creates the window for `dialog`, which from then on gets its commands
   // and its destruction, initialises the dialog, and shows the window in the
-  // middle of the screen.
-  virtual void Show(UpdateDialog& dialog) = 0;
+  // middle of the screen. False when the window cannot be created.
+  virtual bool Show(UpdateDialog& dialog) = 0;
   // From any thread: queues the notification for the dialog and returns at
   // once. Notifications are handled in the order posted, on the main thread.
   virtual void PostNotification(NotifyCode code, NotificationValue value) = 0;

@@ -87,7 +87,7 @@ UpdateResult RunWithDialog(UpdaterState& state,
                       {.closing = [&worker] { worker.NoteDialogClosing(); },
                        .stop_worker = [&worker] { worker.Stop(); },
                        .end_message_loop = [&window] { window->EndMessageLoop(); }});
-  window->Show(dialog);
+  if (!window->Show(dialog)) return kExitNoDialog;
   if (!worker.Start()) {
     dialog.OnCommand(kCommandAbort);
     return kExitNoWorkerResult;

@@ -1,6 +1,6 @@
 #include "auto_update/worker_thread.h"
 
-#include <system_error>
+#include <optional>
 #include <utility>
 
 #include "auto_update/update_worker.h"
@@ -13,28 +13,24 @@ WorkerThread::WorkerThread(const UpdaterState& state,
     : context_{state, command_line, std::move(poster), &stop_} {}
 
 WorkerThread::~WorkerThread() {
-  if (thread_.joinable()) thread_.join();
+  thread_.Join();
 }
 
 bool WorkerThread::Start() {
-  try {
-    thread_ = std::thread(&WorkerThread::Work, this);
-  } catch (const std::system_error&) {
-    return false;
-  }
-  return true;
+  return thread_.Start([this] { return Work(); });
 }
 
-void WorkerThread::Work() {
+unsigned WorkerThread::Work() {
   const UpdateResult result = UpdateWorker(context_);
   const std::lock_guard<std::mutex> lock(mutex_);
-  result_ = result;
+  has_ended_ = true;
   ended_.notify_all();
+  return static_cast<unsigned>(result);
 }
 
 void WorkerThread::NoteDialogClosing() {
   const std::lock_guard<std::mutex> lock(mutex_);
-  if (!result_) stopped_while_running_ = true;
+  if (!has_ended_) stopped_while_running_ = true;
 }
 
 void WorkerThread::Stop() {
@@ -43,14 +39,15 @@ void WorkerThread::Stop() {
 
 bool WorkerThread::WaitForEnd(std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
-  return ended_.wait_for(lock, timeout, [this] { return result_.has_value(); });
+  return ended_.wait_for(lock, timeout, [this] { return has_ended_; });
 }
 
 UpdateResult WorkerThread::Join() {
-  if (thread_.joinable()) thread_.join();
+  const std::optional<unsigned> result = thread_.Join();
   const std::lock_guard<std::mutex> lock(mutex_);
   if (stopped_while_running_) return kExitWorkerStopped;
-  return result_.value_or(kExitNoWorkerResult);
+  if (!result) return kExitNoWorkerResult;
+  return static_cast<UpdateResult>(*result);
 }
 
 }  // namespace updater

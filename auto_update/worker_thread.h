@@ -4,8 +4,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <optional>
-#include <thread>
 
 #include "auto_update/notification.h"
 #include "auto_update/update_context.h"
@@ -13,6 +11,7 @@
 #include "auto_update/updater_state.h"
 #include "auto_update/worker_stop.h"
 #include "base/command_line.h"
+#include "base/joinable_thread_platform.h"
 
 namespace updater {
 
@@ -42,15 +41,16 @@ class WorkerThread {
   UpdateResult Join();
 
  private:
-  void Work();
+  unsigned Work();
 
   WorkerStop stop_;
   const UpdateContext context_;
-  std::thread thread_;
   std::mutex mutex_;
   std::condition_variable ended_;
-  std::optional<UpdateResult> result_;  // set when the worker ends
+  bool has_ended_ = false;
   bool stopped_while_running_ = false;
+  // The worker's result is the thread's.
+  platform::JoinableThread thread_;
 };
 
 }  // namespace updater
