@@ -82,12 +82,9 @@ class WinDialogWindow : public DialogWindow {
 
   bool Show(UpdateDialog& dialog) override {
     dialog_ = &dialog;
-    const HWND window =
-        CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(UPDATER_DIALOG_TEMPLATE),
-                           nullptr, &WinDialogWindow::DialogProc, reinterpret_cast<LPARAM>(this));
-    if (!window) return false;
-    PlaceInTheMiddle(window);
-    return true;
+    return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(UPDATER_DIALOG_TEMPLATE),
+                              nullptr, &WinDialogWindow::DialogProc,
+                              reinterpret_cast<LPARAM>(this)) != nullptr;
   }
 
   // The worker never waits for the dialog: a value that cannot be posted
@@ -182,13 +179,16 @@ class WinDialogWindow : public DialogWindow {
     }
   }
 
-  // The brush lives exactly as long as the dialog's own record.
+  // The brush lives exactly as long as the dialog's own record. The window
+  // is placed before the system first shows it, so it never appears
+  // anywhere but in the middle.
   void OnInitDialog(HWND window) {
     window_ = window;
     background_brush_.reset(CreateSolidBrush(kListBackground));
     dialog_->Initialize();
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_));
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_));
+    PlaceInTheMiddle(window);
   }
 
   void OnDestroy() {
