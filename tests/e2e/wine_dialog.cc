@@ -15,9 +15,9 @@ using test_support::ChildProcess;
 
 constexpr auto kWaitLimit = std::chrono::seconds(60);
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
-// Of the darkest pixel, from 0 (black) to 1 (white): text is drawn black,
-// greyed-out text and the dialog's face are far lighter.
-constexpr double kDarkTextLimit = 0.3;
+// Of the darkest pixel, from 0 (black) to 1 (white): the dialog's face is
+// lighter (0.94), a button's frame and label darker.
+constexpr double kDrawnLimit = 0.8;
 
 // The lines `program` writes, and whether it exited with 0.
 bool Output(const std::string& program,
@@ -102,20 +102,18 @@ void WineWindow::PressKey(const std::string& key) const {
   Output("/usr/bin/xdotool", {"windowfocus", id_, "key", key});
 }
 
-bool WineWindow::ShowsDarkText(const DialogRect& control) const {
+bool WineWindow::Shows(const DialogRect& control) const {
   const WindowGeometry area = Pixels(control);
-  // The middle half: the label, not the button's frame.
-  const std::string crop = std::to_string(area.width / 2) + "x" + std::to_string(area.height / 2) +
-                           "+" + std::to_string(area.x + area.width / 4) + "+" +
-                           std::to_string(area.y + area.height / 4);
+  const std::string crop = std::to_string(area.width) + "x" + std::to_string(area.height) + "+" +
+                           std::to_string(area.x) + "+" + std::to_string(area.y);
   const std::string shot = test_support::MakeScratchDirectory("rz-wine-window-") + "/window.png";
   std::vector<std::string> darkest;
-  const bool measured =
-      Save(shot) &&
-      Output("/usr/bin/convert",
-             {shot, "-crop", crop, "+repage", "-format", "%[fx:minima]\\n", "info:"}, &darkest);
+  const bool measured = Save(shot) && Output("/usr/bin/convert",
+                                             {shot, "-crop", crop, "+repage", "-colorspace", "Gray",
+                                              "-format", "%[fx:minima]\\n", "info:"},
+                                             &darkest);
   std::filesystem::remove_all(std::filesystem::path(shot).parent_path());
-  return measured && !darkest.empty() && std::atof(darkest.front().c_str()) < kDarkTextLimit;
+  return measured && !darkest.empty() && std::atof(darkest.front().c_str()) < kDrawnLimit;
 }
 
 bool WineWindow::Save(const std::string& png_path) const {

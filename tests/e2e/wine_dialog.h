@@ -43,9 +43,9 @@ class WineWindow {
   // Clicks the middle of `control`.
   void Click(const DialogRect& control) const;
   void PressKey(const std::string& key) const;
-  // True when `control`'s inner part holds dark pixels (text): a control
-  // that is shown with its label, not hidden nor greyed out.
-  bool ShowsDarkText(const DialogRect& control) const;
+  // True when anything is drawn where `control` is (its frame, its label):
+  // a control that is shown, not hidden.
+  bool Shows(const DialogRect& control) const;
   // Saves the window as a PNG; false on failure.
   bool Save(const std::string& png_path) const;
 
