@@ -10,6 +10,8 @@
 #include "auto_update/localized_text.h"
 #include "tests/e2e/dialog_reader.h"
 #include "tests/e2e/e2e_harness.h"
+#include "tests/e2e/wine_dialog.h"
+#include "tests/e2e/wine_harness.h"
 #include "tests/support/desktop_session.h"
 
 namespace updater::e2e {
@@ -18,6 +20,11 @@ namespace {
 using test_support::DesktopSession;
 
 constexpr char kUpdaterProgram[] = "rivazeriduv_updater";
+constexpr char kWindowsUpdaterProgram[] = "rivazeriduv_updater.exe";
+// Dialog template 108, in dialog units.
+constexpr DialogRect kDialogClient = {0, 0, 320, 148};
+constexpr DialogRect kOpenFolderButton = {10, 120, 80, 18};
+constexpr DialogRect kAbortButton = {250, 120, 60, 18};
 
 constexpr const char* kLanguageTags[kLanguageCount] = {"en", "zh-CN", "zh-TW", "ru",    "de",
                                                        "fr", "ja",    "pl",    "pt-BR", "el"};
@@ -84,6 +91,25 @@ bool SaveAtPrompt(const DesktopSession& desktop,
   return saved || Problem("could not save " + png_path);
 }
 
+// The Windows updater in `language` to the install prompt; saves the dialog.
+bool SaveWin32AtPrompt(const DesktopSession& desktop,
+                       const WindowsInstallation& install,
+                       int language,
+                       const std::string& png_path) {
+  test_support::ChildProcess updater =
+      StartWindowsUpdater(install, {"--kr-check-update", "--current=1.5.0.1",
+                                    std::string("--langid=") + kLanguageTags[language],
+                                    "--real-exe-path=" + install.WindowsBrowserExe()});
+  const auto window = WineWindow::Find(DialogText(kTextWindowTitle, language), kDialogClient);
+  if (!window) return Problem("no Win32 dialog in " + std::string(kLanguageTags[language]));
+  // Open folder appears with the prompt.
+  const bool saved = WaitUntil([&] { return window->Shows(kOpenFolderButton); }) &&
+                     desktop.SaveWindow(png_path, kWindowsUpdaterProgram);
+  window->Click(kAbortButton);
+  updater.Wait();
+  return saved || Problem("could not save " + png_path);
+}
+
 }  // namespace
 
 int RunInteractiveDemo(const std::string& shots_dir) {
@@ -131,6 +157,32 @@ int SaveDialogScreenshots(const std::string& shots_dir) {
       ++saved;
     }
   }
+  return saved == kLanguageCount ? 0 : 1;
+}
+
+int SaveWin32DialogScreenshots(const std::string& shots_dir) {
+  if (const std::string reason = WindowsBuildUnavailableReason(); !reason.empty())
+    return Problem(reason), 1;
+  std::filesystem::create_directories(shots_dir);
+  const DesktopSession desktop(/*window_manager=*/true);
+  if (!desktop.failure().empty()) return Problem(desktop.failure()), 1;
+  EndWineSession();  // wine's programs keep the display they started with
+  UpdateService service;
+  const WindowsInstallation install("1.5.0.1");
+  service.Serve("/brelix_setup_2.0.0.0.exe",
+                MakeWindowsInstaller(WindowsInstallerRun(install.Path("installer_arguments"))));
+  service.Answer("/update.php",
+                 BrowserOffer("2.0.0.0", WindowsServiceUrl("/brelix_setup_2.0.0.0.exe")));
+  int saved = 0;
+  for (int language = 0; language < kLanguageCount; ++language) {
+    const std::string path =
+        shots_dir + "/" + std::to_string(language) + "_" + kLanguageTags[language] + ".png";
+    if (SaveWin32AtPrompt(desktop, install, language, path)) {
+      std::cout << std::filesystem::absolute(path).string() << "\n";
+      ++saved;
+    }
+  }
+  EndWineSession();
   return saved == kLanguageCount ? 0 : 1;
 }
 

@@ -5,7 +5,8 @@
 // the installation before and after. A second run, with the browser now up
 // to date, lets the plug-in flow run. Then an interactive run on a virtual
 // display, with screenshots of its dialog; "update_demo screenshots DIR"
-// saves the dialog at the install prompt in every language instead, and
+// saves the dialog at the install prompt in every language instead, the GTK
+// one in DIR/gtk and the Win32 one under wine in DIR/win32, and
 // "update_demo windows" runs the two updates with the Windows updater under
 // wine and Windows installers.
 #include <algorithm>
@@ -223,7 +224,9 @@ int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   try {
     if (arguments.size() == 2 && arguments[0] == "screenshots") {
-      return updater::e2e::SaveDialogScreenshots(arguments[1]);
+      const int gtk = updater::e2e::SaveDialogScreenshots(arguments[1] + "/gtk");
+      const int win32 = updater::e2e::SaveWin32DialogScreenshots(arguments[1] + "/win32");
+      return gtk == 0 && win32 == 0 ? 0 : 1;
     }
     if (arguments.size() == 1 && arguments[0] == "windows") return updater::e2e::Demo(true);
     const int silent = updater::e2e::Demo(false);

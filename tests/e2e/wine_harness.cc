@@ -31,17 +31,28 @@ ToolCommand UnderWine(const std::string& program) {
           program};
 }
 
+// The dialog font has no CJK glyphs and wine links it to none of the
+// fonts it finds on Linux: without this, Chinese and Japanese show as boxes.
+bool LinkDialogFontToCjk() {
+  ToolCommand command = UnderWine("reg");
+  command.insert(
+      command.end(),
+      {"add", R"(HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink)", "/v",
+       "Tahoma", "/t", "REG_MULTI_SZ", "/d", "NotoSansCJK-Regular.ttc,Noto Sans CJK JP", "/f"});
+  return RunTool(command) == 0;
+}
+
 // The prefix keeps them across runs; adding them again changes nothing.
-void TrustTestRoots() {
-  static const bool trusted = [] {
+void PreparePrefix() {
+  static const bool prepared = [] {
     for (const char* root : {"tls_ca.pem", "signing_root.pem"}) {
       ToolCommand command = UnderWine(WindowsProgram("tests/http/trust_root.exe"));
       command.push_back(WindowsPath(std::string(kPkiDirectory) + "/" + root));
       if (RunTool(command) != 0) return false;
     }
-    return true;
+    return LinkDialogFontToCjk();
   }();
-  if (!trusted) throw std::runtime_error("trust_root.exe could not trust the test roots");
+  if (!prepared) throw std::runtime_error("could not prepare the wine prefix (test roots, fonts)");
 }
 
 std::string PrefixUserName() {
@@ -102,7 +113,7 @@ std::string WindowsServiceUrl(const std::string& path) {
 WindowsInstallation::WindowsInstallation(const std::string& updater_version)
     : ScratchInstallation(updater_version,
                           WindowsProgram("tests/e2e/updater/rivazeriduv_updater.exe")) {
-  TrustTestRoots();
+  PreparePrefix();
   std::error_code ignored;
   for (const fs::directory_entry& entry : fs::directory_iterator(TempDir(), ignored))
     fs::remove_all(entry.path(), ignored);

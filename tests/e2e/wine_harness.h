@@ -30,7 +30,8 @@ std::string WindowsPath(const std::string& linux_path);
 std::string WindowsServiceUrl(const std::string& path);
 
 // A scratch installation of the Windows e2e updater, made after the prefix
-// trusts the test roots and its temporary directory was emptied.
+// trusts the test roots, shows CJK text in dialogs, and its temporary
+// directory was emptied.
 class WindowsInstallation : public ScratchInstallation {
  public:
   explicit WindowsInstallation(const std::string& updater_version = "55.0.2883.87");
