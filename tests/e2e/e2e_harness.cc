@@ -462,9 +462,10 @@ std::vector<std::string> RawReplySite::requests() const {
 // The installation and the updater run.
 
 ScratchInstallation::ScratchInstallation(const std::string& updater_version,
-                                         const std::string& updater_binary)
+                                         const std::string& updater_binary,
+                                         const std::string& install_dir_name)
     : installation_(updater_binary.empty() ? kUpdaterExecutable : updater_binary,
-                    "install",
+                    install_dir_name,
                     updater_version) {
   WriteFileBytes(browser_exe(), "old browser");
 }

@@ -194,7 +194,8 @@ class ScratchInstallation {
  public:
   // `updater_binary`: this build's e2e updater when empty.
   explicit ScratchInstallation(const std::string& updater_version = "55.0.2883.87",
-                               const std::string& updater_binary = "");
+                               const std::string& updater_binary = "",
+                               const std::string& install_dir_name = "install");
 
   std::string root() const { return installation_.root().string(); }
   std::string install_dir() const { return installation_.install_dir().string(); }

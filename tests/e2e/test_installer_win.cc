@@ -9,6 +9,7 @@
 //   extract                  the arguments must be exactly -s -d<dir>, else exit 3
 //   dir <relative>           a directory below <dir>
 //   file <relative> <text>   a file below <dir>
+//   lock <file>              opens <file> sharing nothing, until the program ends
 //   hold <started> <release> creates <started>, waits (at most a minute) for <release>
 //   exit <code>
 // A step that fails ends the program with 4.
@@ -130,6 +131,12 @@ bool Hold(const std::string& started, const std::string& release) {
   return true;
 }
 
+// The handle stays open, and the file locked, until the program ends.
+bool Lock(const std::string& file) {
+  return CreateFileW(Wide(file).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr) != INVALID_HANDLE_VALUE;
+}
+
 // The exit code the instruction ends the program with, or -1 to go on.
 int Perform(Run& run, const std::vector<std::string>& step) {
   const std::string& what = step[0];
@@ -144,6 +151,7 @@ int Perform(Run& run, const std::vector<std::string>& step) {
     const std::wstring path = Below(run, step[1]);
     return MakeDirectories(ParentOf(path)) && WriteWholeFile(path, step[2]) ? -1 : kStepFailed;
   }
+  if (what == "lock" && fields == 2) return Lock(step[1]) ? -1 : kStepFailed;
   if (what == "hold" && fields == 3) return Hold(step[1], step[2]) ? -1 : kStepFailed;
   if (what == "exit" && fields == 2)
     return static_cast<int>(std::strtol(step[1].c_str(), nullptr, 10));

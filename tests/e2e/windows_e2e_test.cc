@@ -165,6 +165,14 @@ TEST_F(WindowsE2eTest, PortableUpdateSwapsTheExtractedFilesIn) {
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
   EXPECT_EQ(ReadFileBytes(Installed("new_brelix.exe")), "v2");
   EXPECT_FALSE(Exists(Installed("old_brelix.exe")));
+
+  // A path with blanks, "=" and letters beyond ASCII travels intact.
+  install_ = std::make_unique<WindowsInstallation>(kCurrent, "Brelix a=b Übersicht ☃");
+  Offer(service, MakeWindowsInstaller(WindowsPackageRun(ArgumentsFile(), StandardPackage("v3"))));
+  EXPECT_EQ(Run(PortableArguments()), 0);
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "v3");
+  EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "old browser");
+  EXPECT_EQ(install_->ReadLog(), "");
 }
 
 TEST_F(WindowsE2eTest, PlugInUpdateStagesAndSwapsOverAReadOnlyLeftover) {
@@ -272,6 +280,45 @@ TEST_F(WindowsE2eTest, FailuresAndHostileAnswersEndWithTheirResult) {
   }
   EXPECT_EQ(ListTree(install_->install_dir()), before);
   EXPECT_THAT(ListNames(install_->TempDir()), IsEmpty());
+}
+
+TEST_F(WindowsE2eTest, FilesOtherProgramsHoldOpenEndTheRunWithTheirResult) {
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  // A leftover download another program holds cannot be replaced.
+  Offer(service, MakeWindowsInstaller(WindowsInstallerRun(ArgumentsFile())));
+  WriteFileBytes(Download(), "held by another program");
+  {
+    const WineFileLock lock(Download());
+    ASSERT_TRUE(lock.IsHeld());
+    EXPECT_EQ(Run(InstalledArguments()), 15);
+    EXPECT_EQ(ReadFileBytes(Download()), "held by another program");
+    EXPECT_FALSE(Exists(ArgumentsFile()));
+  }
+  fs::remove(Download());
+
+  // A held "old_brelix.exe" keeps the browser as it is.
+  Offer(service, MakeWindowsInstaller(WindowsPackageRun(ArgumentsFile(), StandardPackage())));
+  WriteFileBytes(Installed("old_brelix.exe"), "stale");
+  WriteFileBytes(Installed("resources.pak"), "old resources");
+  {
+    const WineFileLock lock(Installed("old_brelix.exe"));
+    ASSERT_TRUE(lock.IsHeld());
+    EXPECT_EQ(Run(PortableArguments()), 21);
+    EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
+    EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "stale");
+    EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "old resources");
+  }
+  // A held file of the package stays; the new browser is in place anyway.
+  {
+    const WineFileLock lock(Installed("resources.pak"));
+    ASSERT_TRUE(lock.IsHeld());
+    EXPECT_EQ(Run(PortableArguments()), 22);
+    EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
+    EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "old browser");
+    EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "old resources");
+    EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
+  }
 }
 
 TEST_F(WindowsE2eTest, ARunningUpdaterKeepsTheSecondOneFromDoingAnything) {

@@ -110,9 +110,11 @@ std::string WindowsServiceUrl(const std::string& path) {
   return "https://localhost:" + std::to_string(kPrimaryPort) + path;
 }
 
-WindowsInstallation::WindowsInstallation(const std::string& updater_version)
+WindowsInstallation::WindowsInstallation(const std::string& updater_version,
+                                         const std::string& install_dir_name)
     : ScratchInstallation(updater_version,
-                          WindowsProgram("tests/e2e/updater/rivazeriduv_updater.exe")) {
+                          WindowsProgram("tests/e2e/updater/rivazeriduv_updater.exe"),
+                          install_dir_name) {
   PreparePrefix();
   std::error_code ignored;
   for (const fs::directory_entry& entry : fs::directory_iterator(TempDir(), ignored))
@@ -146,6 +148,38 @@ void EndWineSession() {
   const std::string prefix = std::string("WINEPREFIX=") + kWindowsBuildDir + "/wineprefix";
   RunTool({"/usr/bin/env", prefix, "wineserver", "-k"});
   RunTool({"/usr/bin/env", prefix, "wineserver", "-w"});
+}
+
+namespace {
+
+ChildProcess StartLockHolder(const std::string& work, const std::string& path, const Hold& hold) {
+  const std::string program = work + "/lock_holder.exe";
+  std::string image = ReadFileBytes(WindowsProgram("tests/e2e/test_installer.exe"));
+  image += kInstructionsMarker;
+  for (const std::string& line :
+       {Instruction({"lock", WindowsPath(path)}), HoldInstructions(&hold).front()})
+    image += line + "\n";
+  WriteFileBytes(program, image + "end\n");
+  const ToolCommand command = UnderWine(program);
+  ChildOptions options;
+  options.pipes = false;
+  return ChildProcess(command[0], {command.begin() + 1, command.end()}, options);
+}
+
+}  // namespace
+
+WineFileLock::WineFileLock(const std::string& path)
+    : work_(test_support::MakeScratchDirectory("rz-wine-lock-")),
+      hold_{work_ + "/locked", work_ + "/release"},
+      holder_(StartLockHolder(work_, path, hold_)) {
+  held_ = WaitForPath(hold_.started_file);
+}
+
+WineFileLock::~WineFileLock() {
+  WriteFileBytes(hold_.release_file, "");
+  holder_.Wait();
+  std::error_code ignored;
+  fs::remove_all(work_, ignored);
 }
 
 ToolCommand WineKernelObjectTool() {

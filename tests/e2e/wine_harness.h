@@ -34,7 +34,8 @@ std::string WindowsServiceUrl(const std::string& path);
 // directory was emptied.
 class WindowsInstallation : public ScratchInstallation {
  public:
-  explicit WindowsInstallation(const std::string& updater_version = "55.0.2883.87");
+  explicit WindowsInstallation(const std::string& updater_version = "55.0.2883.87",
+                               const std::string& install_dir_name = "install");
 
   // The paths the Windows updater is given and reports.
   std::string WindowsBrowserExe() const { return WindowsPath(browser_exe()); }
@@ -53,6 +54,24 @@ int RunWindowsUpdater(const WindowsInstallation& installation,
 // Ends every program of the prefix and its wine server, so that the next
 // start opens the display it finds in the environment.
 void EndWineSession();
+
+// Keeps a file open in a wine program, sharing nothing (as a running
+// program or a virus scanner does on Windows), until destroyed.
+class WineFileLock {
+ public:
+  explicit WineFileLock(const std::string& path);
+  ~WineFileLock();
+  WineFileLock(const WineFileLock&) = delete;
+  WineFileLock& operator=(const WineFileLock&) = delete;
+
+  bool IsHeld() const { return held_; }
+
+ private:
+  std::string work_;
+  Hold hold_;
+  test_support::ChildProcess holder_;
+  bool held_ = false;
+};
 
 // The Windows build's kernel-object tool under wine.
 ToolCommand WineKernelObjectTool();
