@@ -1,9 +1,12 @@
 #include "tests/e2e/interactive_demo.h"
 
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "auto_update/language.h"
@@ -24,6 +27,7 @@ constexpr char kWindowsUpdaterProgram[] = "rivazeriduv_updater.exe";
 // Dialog template 108, in dialog units.
 constexpr DialogRect kDialogClient = {0, 0, 320, 148};
 constexpr DialogRect kOpenFolderButton = {10, 120, 80, 18};
+constexpr DialogRect kConfirmButton = {180, 120, 60, 18};
 constexpr DialogRect kAbortButton = {250, 120, 60, 18};
 
 constexpr const char* kLanguageTags[kLanguageCount] = {"en", "zh-CN", "zh-TW", "ru",    "de",
@@ -91,23 +95,49 @@ bool SaveAtPrompt(const DesktopSession& desktop,
   return saved || Problem("could not save " + png_path);
 }
 
-// The Windows updater in `language` to the install prompt; saves the dialog.
-bool SaveWin32AtPrompt(const DesktopSession& desktop,
-                       const WindowsInstallation& install,
+// The same offer for the Windows updater under wine, on a desktop of its own.
+struct Win32InteractiveSetup {
+  const DesktopSession desktop{/*window_manager=*/true};
+  UpdateService service;
+  WindowsInstallation install{"1.5.0.1"};
+
+  Win32InteractiveSetup() {
+    EndWineSession();  // wine's programs keep the display they started with
+    service.Serve("/brelix_setup_2.0.0.0.exe",
+                  MakeWindowsInstaller(WindowsInstallerRun(install.Path("installer_arguments"))));
+    service.Answer("/update.php",
+                   BrowserOffer("2.0.0.0", WindowsServiceUrl("/brelix_setup_2.0.0.0.exe")));
+  }
+  ~Win32InteractiveSetup() { EndWineSession(); }
+
+  test_support::ChildProcess Start(int language) const {
+    return StartWindowsUpdater(install, {"--kr-check-update", "--current=1.5.0.1",
+                                         std::string("--langid=") + kLanguageTags[language],
+                                         "--real-exe-path=" + install.WindowsBrowserExe()});
+  }
+  // The dialog in `language` once it asks; Open folder appears with the prompt.
+  std::optional<WineWindow> WaitForPrompt(int language) const {
+    const auto window = WineWindow::Find(DialogText(kTextWindowTitle, language), kDialogClient);
+    if (!window || !WaitUntil([&] { return window->Shows(kOpenFolderButton); }))
+      return std::nullopt;
+    return window;
+  }
+  bool Save(const std::string& png_path) const {
+    return desktop.SaveWindow(png_path, kWindowsUpdaterProgram) ||
+           Problem("could not save " + png_path);
+  }
+};
+
+bool SaveWin32AtPrompt(const Win32InteractiveSetup& setup,
                        int language,
                        const std::string& png_path) {
-  test_support::ChildProcess updater =
-      StartWindowsUpdater(install, {"--kr-check-update", "--current=1.5.0.1",
-                                    std::string("--langid=") + kLanguageTags[language],
-                                    "--real-exe-path=" + install.WindowsBrowserExe()});
-  const auto window = WineWindow::Find(DialogText(kTextWindowTitle, language), kDialogClient);
-  if (!window) return Problem("no Win32 dialog in " + std::string(kLanguageTags[language]));
-  // Open folder appears with the prompt.
-  const bool saved = WaitUntil([&] { return window->Shows(kOpenFolderButton); }) &&
-                     desktop.SaveWindow(png_path, kWindowsUpdaterProgram);
+  test_support::ChildProcess updater = setup.Start(language);
+  const auto window = setup.WaitForPrompt(language);
+  if (!window) return Problem("no Win32 prompt in " + std::string(kLanguageTags[language]));
+  const bool saved = setup.Save(png_path);
   window->Click(kAbortButton);
   updater.Wait();
-  return saved || Problem("could not save " + png_path);
+  return saved;
 }
 
 }  // namespace
@@ -160,29 +190,52 @@ int SaveDialogScreenshots(const std::string& shots_dir) {
   return saved == kLanguageCount ? 0 : 1;
 }
 
+int RunWin32InteractiveDemo(const std::string& shots_dir) {
+  if (const std::string reason = WindowsBuildUnavailableReason(); !reason.empty())
+    return Problem(reason), 1;
+  std::filesystem::create_directories(shots_dir);
+  const Win32InteractiveSetup setup;
+  if (!setup.desktop.failure().empty()) return Problem(setup.desktop.failure()), 1;
+  std::cout << "\n=== Interactive run under wine: rivazeriduv_updater.exe --kr-check-update "
+               "--current=1.5.0.1 --real-exe-path=Z:\\... (virtual display "
+            << getenv("DISPLAY") << ") ===\n";
+  test_support::ChildProcess updater = setup.Start(0);
+  const auto window = setup.WaitForPrompt(0);
+  if (!window) return Problem("the Win32 dialog never asked"), 1;
+  setup.Save(shots_dir + "/at_prompt.png");
+  std::cout << "the dialog asks; pressing Install\n";
+  window->Click(kConfirmButton);
+  if (!WaitForPath(setup.install.Path("installer_arguments")))
+    return Problem("the installer did not run"), 1;
+  std::cout << "the installer was started with (the command line, then one argument a line):\n"
+            << ReadFileBytes(setup.install.Path("installer_arguments"));
+  // The result line follows the installer's end.
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  setup.Save(shots_dir + "/at_end.png");
+  window->Click(kAbortButton);
+  const test_support::ExitStatus status = updater.Wait();
+  const int exit_code = status.exited ? status.code : -1;
+  std::cout << "closed by the user; exit code " << exit_code << "\n"
+            << "screenshots: " << std::filesystem::absolute(shots_dir).string()
+            << "/at_prompt.png, at_end.png\n";
+  return exit_code;
+}
+
 int SaveWin32DialogScreenshots(const std::string& shots_dir) {
   if (const std::string reason = WindowsBuildUnavailableReason(); !reason.empty())
     return Problem(reason), 1;
   std::filesystem::create_directories(shots_dir);
-  const DesktopSession desktop(/*window_manager=*/true);
-  if (!desktop.failure().empty()) return Problem(desktop.failure()), 1;
-  EndWineSession();  // wine's programs keep the display they started with
-  UpdateService service;
-  const WindowsInstallation install("1.5.0.1");
-  service.Serve("/brelix_setup_2.0.0.0.exe",
-                MakeWindowsInstaller(WindowsInstallerRun(install.Path("installer_arguments"))));
-  service.Answer("/update.php",
-                 BrowserOffer("2.0.0.0", WindowsServiceUrl("/brelix_setup_2.0.0.0.exe")));
+  const Win32InteractiveSetup setup;
+  if (!setup.desktop.failure().empty()) return Problem(setup.desktop.failure()), 1;
   int saved = 0;
   for (int language = 0; language < kLanguageCount; ++language) {
     const std::string path =
         shots_dir + "/" + std::to_string(language) + "_" + kLanguageTags[language] + ".png";
-    if (SaveWin32AtPrompt(desktop, install, language, path)) {
+    if (SaveWin32AtPrompt(setup, language, path)) {
       std::cout << std::filesystem::absolute(path).string() << "\n";
       ++saved;
     }
   }
-  EndWineSession();
   return saved == kLanguageCount ? 0 : 1;
 }
 

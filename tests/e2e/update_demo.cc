@@ -7,8 +7,8 @@
 // display, with screenshots of its dialog; "update_demo screenshots DIR"
 // saves the dialog at the install prompt in every language instead, the GTK
 // one in DIR/gtk and the Win32 one under wine in DIR/win32, and
-// "update_demo windows" runs the two updates with the Windows updater under
-// wine and Windows installers.
+// "update_demo windows DIR" runs the two updates and the interactive one with
+// the Windows updater under wine and Windows installers.
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
@@ -228,7 +228,11 @@ int main(int argc, char** argv) {
       const int win32 = updater::e2e::SaveWin32DialogScreenshots(arguments[1] + "/win32");
       return gtk == 0 && win32 == 0 ? 0 : 1;
     }
-    if (arguments.size() == 1 && arguments[0] == "windows") return updater::e2e::Demo(true);
+    if (arguments.size() == 2 && arguments[0] == "windows") {
+      const int silent = updater::e2e::Demo(true);
+      const int interactive = updater::e2e::RunWin32InteractiveDemo(arguments[1]);
+      return silent == 0 && interactive == 0 ? 0 : 1;
+    }
     const int silent = updater::e2e::Demo(false);
     const int interactive = updater::e2e::RunInteractiveDemo(
         arguments.size() == 1 ? arguments[0] : std::string("demo_screenshots"));
