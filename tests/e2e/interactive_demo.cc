@@ -135,8 +135,10 @@ bool SaveWin32AtPrompt(const Win32InteractiveSetup& setup,
   const auto window = setup.WaitForPrompt(language);
   if (!window) return Problem("no Win32 prompt in " + std::string(kLanguageTags[language]));
   const bool saved = setup.Save(png_path);
-  window->Click(kAbortButton);
-  updater.Wait();
+  window->ClickUntil(kAbortButton, [&] {
+    updater.Poll();
+    return !updater.running();
+  });
   return saved;
 }
 
@@ -204,16 +206,19 @@ int RunWin32InteractiveDemo(const std::string& shots_dir) {
   if (!window) return Problem("the Win32 dialog never asked"), 1;
   setup.Save(shots_dir + "/at_prompt.png");
   std::cout << "the dialog asks; pressing Install\n";
-  window->Click(kConfirmButton);
-  if (!WaitForPath(setup.install.Path("installer_arguments")))
+  const std::string arguments = setup.install.Path("installer_arguments");
+  if (!window->ClickUntil(kConfirmButton, [&] { return Exists(arguments); }))
     return Problem("the installer did not run"), 1;
   std::cout << "the installer was started with (the command line, then one argument a line):\n"
-            << ReadFileBytes(setup.install.Path("installer_arguments"));
+            << ReadFileBytes(arguments);
   // The result line follows the installer's end.
   std::this_thread::sleep_for(std::chrono::seconds(1));
   setup.Save(shots_dir + "/at_end.png");
-  window->Click(kAbortButton);
-  const test_support::ExitStatus status = updater.Wait();
+  test_support::ExitStatus status;
+  window->ClickUntil(kAbortButton, [&] {
+    status = updater.Poll();
+    return !updater.running();
+  });
   const int exit_code = status.exited ? status.code : -1;
   std::cout << "closed by the user; exit code " << exit_code << "\n"
             << "screenshots: " << std::filesystem::absolute(shots_dir).string()

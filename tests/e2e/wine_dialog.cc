@@ -15,6 +15,7 @@ using test_support::ChildProcess;
 
 constexpr auto kWaitLimit = std::chrono::seconds(60);
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
+constexpr int kPollsPerClick = 10;
 // Of the darkest pixel, from 0 (black) to 1 (white): the dialog's face is
 // lighter (0.94), a button's frame and label darker.
 constexpr double kDrawnLimit = 0.8;
@@ -96,6 +97,18 @@ void WineWindow::Click(const DialogRect& control) const {
   const WindowGeometry area = Pixels(control);
   Output("/usr/bin/xdotool", {"mousemove", "--window", id_, std::to_string(area.x + area.width / 2),
                               std::to_string(area.y + area.height / 2), "click", "1"});
+}
+
+bool WineWindow::ClickUntil(const DialogRect& control, const std::function<bool()>& done) const {
+  const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    Click(control);
+    for (int poll = 0; poll < kPollsPerClick; ++poll) {
+      if (done()) return true;
+      std::this_thread::sleep_for(kPollInterval);
+    }
+  }
+  return done();
 }
 
 void WineWindow::PressKey(const std::string& key) const {

@@ -42,6 +42,9 @@ class WineWindow {
   bool Exists() const;
   // Clicks the middle of `control`.
   void Click(const DialogRect& control) const;
+  // Clicks `control` again each second until `done` holds (at most a
+  // minute): a click wine lets pass is not the end of a test.
+  bool ClickUntil(const DialogRect& control, const std::function<bool()>& done) const;
   void PressKey(const std::string& key) const;
   // True when anything is drawn where `control` is (its frame, its label):
   // a control that is shown, not hidden.
