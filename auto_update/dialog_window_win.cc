@@ -83,7 +83,7 @@ class WinDialogWindow : public DialogWindow {
   bool Show(UpdateDialog& dialog) override {
     dialog_ = &dialog;
     return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(UPDATER_DIALOG_TEMPLATE),
-                              nullptr, &WinDialogWindow::DialogProc,
+                              nullptr, &WinDialogWindow::UpdateDialogProc,
                               reinterpret_cast<LPARAM>(this)) != nullptr;
   }
 
@@ -153,7 +153,10 @@ class WinDialogWindow : public DialogWindow {
     return window ? GetDlgItem(window, id) : nullptr;
   }
 
-  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM w_param, LPARAM l_param) {
+  static INT_PTR CALLBACK UpdateDialogProc(HWND window,
+                                           UINT message,
+                                           WPARAM w_param,
+                                           LPARAM l_param) {
     if (message == WM_INITDIALOG) {
       SetWindowLongPtrW(window, DWLP_USER, l_param);
       reinterpret_cast<WinDialogWindow*>(l_param)->OnInitDialog(window);
