@@ -20,13 +20,19 @@ constexpr int kPollsPerClick = 10;
 // lighter (0.94), a button's frame and label darker.
 constexpr double kDrawnLimit = 0.8;
 
-// The lines `program` writes, and whether it exited with 0.
+// Whether `program` exited with 0; the lines it writes into `lines` when
+// given, else its output (and its complaints about a window that went) are
+// dropped.
 bool Output(const std::string& program,
             const std::vector<std::string>& arguments,
             std::vector<std::string>* lines = nullptr) {
-  ChildProcess child(program, arguments);
-  for (std::string line; !(line = child.ReadLine()).empty();) {
-    if (lines) lines->push_back(line);
+  test_support::ChildOptions options;
+  options.pipes = lines != nullptr;
+  ChildProcess child(program, arguments, options);
+  while (lines) {
+    const std::string line = child.ReadLine();
+    if (line.empty()) break;
+    lines->push_back(line);
   }
   const test_support::ExitStatus status = child.Wait();
   return status.exited && status.code == 0;
