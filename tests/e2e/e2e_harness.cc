@@ -44,7 +44,7 @@ constexpr char kBinfmtName[] = UPDATER_E2E_BINFMT_NAME;
 constexpr char kBinfmtDirectory[] = "/proc/sys/fs/binfmt_misc/";
 
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
-constexpr auto kPathWaitLimit = std::chrono::seconds(60);
+constexpr auto kWaitLimit = std::chrono::seconds(60);
 constexpr int kHoldPolls = 1200;  // of 0.05 s: the scripts' limit of a minute
 constexpr size_t kMaxRequestHead = 1 << 16;
 constexpr int kRawReadTimeoutMs = 5000;
@@ -502,22 +502,26 @@ int RunUpdater(const ScratchInstallation& installation, const std::vector<std::s
   return RunUpdater(installation, arguments, DefaultEnvironment(installation));
 }
 
-bool WaitForPath(const std::string& path) {
-  const auto deadline = std::chrono::steady_clock::now() + kPathWaitLimit;
-  while (!Exists(path)) {
+bool WaitUntil(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
+  while (!condition()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(kPollInterval);
   }
   return true;
 }
 
+bool WaitForPath(const std::string& path) {
+  return WaitUntil([&path] { return Exists(path); });
+}
+
 // ---------------------------------------------------------------------------
 // Named kernel objects.
 
-std::string KernelObjectPrefix(const std::string& real_exe_path) {
+std::string KernelObjectPrefix(const std::string& real_exe_path, char separator) {
   std::string prefix = real_exe_path;
   for (char& c : prefix) {
-    if (c == '/')
+    if (c == separator)
       c = '!';
     else if (c >= 'A' && c <= 'Z')
       c = static_cast<char>(c - 'A' + 'a');
@@ -525,8 +529,10 @@ std::string KernelObjectPrefix(const std::string& real_exe_path) {
   return prefix;
 }
 
-std::string KernelObjectName(const std::string& real_exe_path, const std::string& suffix) {
-  return "Global\\" + KernelObjectPrefix(real_exe_path) + suffix;
+std::string KernelObjectName(const std::string& real_exe_path,
+                             const std::string& suffix,
+                             char separator) {
+  return "Global\\" + KernelObjectPrefix(real_exe_path, separator) + suffix;
 }
 
 ToolCommand NativeKernelObjectTool() {
@@ -549,7 +555,7 @@ HeldEvent::HeldEvent(const std::string& name, Kind kind, const ToolCommand& tool
   for (;;) {
     const std::string line = holder_.ReadLine();
     if (line.empty()) return;
-    if (line == "ready" || line == "ready\r") break;  // a Windows tool ends lines with CR LF
+    if (line == "ready") break;
   }
   held_ = true;
 }

@@ -237,16 +237,21 @@ int RunUpdater(const ScratchInstallation& installation,
                const Environment& environment);
 int RunUpdater(const ScratchInstallation& installation, const std::vector<std::string>& arguments);
 
+// Waits (at most a minute) until `condition` holds; false when it never did.
+bool WaitUntil(const std::function<bool()>& condition);
 // Waits (at most a minute) until `path` exists.
 bool WaitForPath(const std::string& path);
 
 // ---------------------------------------------------------------------------
 // Named kernel objects, as the browser would hold them.
 
-// The per-installation prefix: "/" turned into "!", ASCII letters lowered.
-std::string KernelObjectPrefix(const std::string& real_exe_path);
+// The per-installation prefix: the path's separator ("/", or "\" for a
+// Windows path) turned into "!", ASCII letters lowered.
+std::string KernelObjectPrefix(const std::string& real_exe_path, char separator = '/');
 // "Global\" + prefix + suffix.
-std::string KernelObjectName(const std::string& real_exe_path, const std::string& suffix = "");
+std::string KernelObjectName(const std::string& real_exe_path,
+                             const std::string& suffix = "",
+                             char separator = '/');
 
 // How the kernel-object tool is started: the program, then any arguments
 // before its own.

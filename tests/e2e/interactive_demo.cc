@@ -135,11 +135,24 @@ bool SaveWin32AtPrompt(const Win32InteractiveSetup& setup,
   const auto window = setup.WaitForPrompt(language);
   if (!window) return Problem("no Win32 prompt in " + std::string(kLanguageTags[language]));
   const bool saved = setup.Save(png_path);
-  window->ClickUntil(kAbortButton, [&] {
-    updater.Poll();
-    return !updater.running();
-  });
+  window->ClickUntilEnded(kAbortButton, updater);
   return saved;
+}
+
+// The setup, with `shots_dir` made; null (after saying why) when the Windows
+// programs or the virtual display are missing.
+std::unique_ptr<Win32InteractiveSetup> OpenWin32Setup(const std::string& shots_dir) {
+  if (const std::string reason = WindowsBuildUnavailableReason(); !reason.empty()) {
+    Problem(reason);
+    return nullptr;
+  }
+  std::filesystem::create_directories(shots_dir);
+  auto setup = std::make_unique<Win32InteractiveSetup>();
+  if (!setup->desktop.failure().empty()) {
+    Problem(setup->desktop.failure());
+    return nullptr;
+  }
+  return setup;
 }
 
 }  // namespace
@@ -193,11 +206,9 @@ int SaveDialogScreenshots(const std::string& shots_dir) {
 }
 
 int RunWin32InteractiveDemo(const std::string& shots_dir) {
-  if (const std::string reason = WindowsBuildUnavailableReason(); !reason.empty())
-    return Problem(reason), 1;
-  std::filesystem::create_directories(shots_dir);
-  const Win32InteractiveSetup setup;
-  if (!setup.desktop.failure().empty()) return Problem(setup.desktop.failure()), 1;
+  const std::unique_ptr<Win32InteractiveSetup> opened = OpenWin32Setup(shots_dir);
+  if (!opened) return 1;
+  const Win32InteractiveSetup& setup = *opened;
   std::cout << "\n=== Interactive run under wine: rivazeriduv_updater.exe --kr-check-update "
                "--current=1.5.0.1 --real-exe-path=Z:\\... (virtual display "
             << getenv("DISPLAY") << ") ===\n";
@@ -214,12 +225,7 @@ int RunWin32InteractiveDemo(const std::string& shots_dir) {
   // The result line follows the installer's end.
   std::this_thread::sleep_for(std::chrono::seconds(1));
   setup.Save(shots_dir + "/at_end.png");
-  test_support::ExitStatus status;
-  window->ClickUntil(kAbortButton, [&] {
-    status = updater.Poll();
-    return !updater.running();
-  });
-  const int exit_code = status.exited ? status.code : -1;
+  const int exit_code = window->ClickUntilEnded(kAbortButton, updater);
   std::cout << "closed by the user; exit code " << exit_code << "\n"
             << "screenshots: " << std::filesystem::absolute(shots_dir).string()
             << "/at_prompt.png, at_end.png\n";
@@ -227,11 +233,9 @@ int RunWin32InteractiveDemo(const std::string& shots_dir) {
 }
 
 int SaveWin32DialogScreenshots(const std::string& shots_dir) {
-  if (const std::string reason = WindowsBuildUnavailableReason(); !reason.empty())
-    return Problem(reason), 1;
-  std::filesystem::create_directories(shots_dir);
-  const Win32InteractiveSetup setup;
-  if (!setup.desktop.failure().empty()) return Problem(setup.desktop.failure()), 1;
+  const std::unique_ptr<Win32InteractiveSetup> opened = OpenWin32Setup(shots_dir);
+  if (!opened) return 1;
+  const Win32InteractiveSetup& setup = *opened;
   int saved = 0;
   for (int language = 0; language < kLanguageCount; ++language) {
     const std::string path =

@@ -22,6 +22,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/file_util_win.h"
+#include "base/string_util.h"
+
 namespace {
 
 constexpr std::string_view kMarker = "\n#rz-test-installer-instructions\n";
@@ -30,20 +33,11 @@ constexpr int kStepFailed = 4;
 constexpr int kHoldPolls = 1200;  // of 50 ms
 
 std::wstring Wide(std::string_view utf8) {
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-  return wide;
+  return updater::win::ToWide(updater::UTF8ToUTF16(utf8));
 }
 
 std::string Utf8(std::wstring_view wide) {
-  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length,
-                      nullptr, nullptr);
-  return utf8;
+  return updater::UTF16ToUTF8(updater::win::FromWide(wide));
 }
 
 std::string ReadWholeFile(const std::wstring& path) {

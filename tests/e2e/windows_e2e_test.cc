@@ -365,18 +365,6 @@ class WindowsDialogE2eTest : public WindowsE2eTest {
     const test_support::ExitStatus status = updater.Wait();
     return status.exited ? status.code : -1;
   }
-  // Clicks `control` until the updater ends: its exit code, -1 when it did
-  // not end.
-  static int ClickUntilEnded(const WineWindow& window,
-                             const DialogRect& control,
-                             test_support::ChildProcess& updater) {
-    test_support::ExitStatus status;
-    window.ClickUntil(control, [&] {
-      status = updater.Poll();
-      return !updater.running();
-    });
-    return status.exited ? status.code : -1;
-  }
 
   std::unique_ptr<DesktopSession> desktop_;
 };
@@ -402,7 +390,7 @@ TEST_F(WindowsDialogE2eTest, InstallInTheCentredWindowRunsTheInstaller) {
   ASSERT_TRUE(window->ClickUntil(kConfirmButton, [&] { return Exists(ArgumentsFile()); }));
   EXPECT_THAT(InstallerArguments(), ElementsAre("\"" + WindowsDownload() + "\" --kr-auto-update",
                                                 WindowsDownload(), "--kr-auto-update"));
-  EXPECT_EQ(ClickUntilEnded(*window, kAbortButton, updater), 0);
+  EXPECT_EQ(window->ClickUntilEnded(kAbortButton, updater), 0);
   EXPECT_FALSE(window->Exists());
 }
 
@@ -423,7 +411,7 @@ TEST_F(WindowsDialogE2eTest, AbortDuringASlowDownloadEndsWithOneAndStartsNothing
   const auto window = WineWindow::Find(DialogText(kTextWindowTitle, 0), kDialogClient);
   ASSERT_TRUE(window);
   ASSERT_TRUE(WaitUntil([&] { return service.CountRequests(kInstallerPath) == 1; }));
-  EXPECT_EQ(ClickUntilEnded(*window, kAbortButton, updater), 1);
+  EXPECT_EQ(window->ClickUntilEnded(kAbortButton, updater), 1);
   EXPECT_FALSE(window->Exists());
   EXPECT_FALSE(Exists(ArgumentsFile()));
 }

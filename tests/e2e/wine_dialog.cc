@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/e2e/e2e_harness.h"
 #include "tests/support/child_process.h"
 #include "tests/support/test_files.h"
 
@@ -49,15 +50,6 @@ std::string LiteralPattern(const std::string& text) {
 }
 
 }  // namespace
-
-bool WaitUntil(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + kWaitLimit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(kPollInterval);
-  }
-  return true;
-}
 
 std::optional<WineWindow> WineWindow::Find(const std::string& title, const DialogRect& client) {
   std::vector<std::string> ids;
@@ -115,6 +107,16 @@ bool WineWindow::ClickUntil(const DialogRect& control, const std::function<bool(
     }
   }
   return done();
+}
+
+int WineWindow::ClickUntilEnded(const DialogRect& control,
+                                test_support::ChildProcess& program) const {
+  test_support::ExitStatus status;
+  ClickUntil(control, [&] {
+    status = program.Poll();
+    return !program.running();
+  });
+  return status.exited ? status.code : -1;
 }
 
 void WineWindow::PressKey(const std::string& key) const {

@@ -13,6 +13,8 @@
 #include <string>
 #include <utility>
 
+#include "tests/support/child_process.h"
+
 namespace updater::e2e {
 
 // A rectangle of the dialog template, in dialog units.
@@ -45,6 +47,9 @@ class WineWindow {
   // Clicks `control` again each second until `done` holds (at most a
   // minute): a click wine lets pass is not the end of a test.
   bool ClickUntil(const DialogRect& control, const std::function<bool()>& done) const;
+  // Clicks `control` until `program` ends: its exit code, -1 when it did not
+  // end or ended by a signal.
+  int ClickUntilEnded(const DialogRect& control, test_support::ChildProcess& program) const;
   void PressKey(const std::string& key) const;
   // True when anything is drawn where `control` is (its frame, its label):
   // a control that is shown, not hidden.
@@ -60,9 +65,6 @@ class WineWindow {
   std::string id_;
   DialogRect client_;
 };
-
-// Waits (at most a minute) until `condition` holds; false when it never did.
-bool WaitUntil(const std::function<bool()>& condition);
 
 }  // namespace updater::e2e
 

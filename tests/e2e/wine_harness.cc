@@ -31,6 +31,15 @@ ToolCommand UnderWine(const std::string& program) {
           program};
 }
 
+// A Windows program under wine, its standard streams on /dev/null.
+ChildProcess StartUnderWine(const std::string& program, const std::vector<std::string>& arguments) {
+  ToolCommand command = UnderWine(program);
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  ChildOptions options;
+  options.pipes = false;
+  return ChildProcess(command[0], {command.begin() + 1, command.end()}, options);
+}
+
 // The dialog font has no CJK glyphs and wine links it to none of the
 // fonts it finds on Linux: without this, Chinese and Japanese show as boxes.
 bool LinkDialogFontToCjk() {
@@ -75,6 +84,14 @@ std::string Instruction(std::initializer_list<std::string> fields) {
 std::vector<std::string> HoldInstructions(const Hold* hold) {
   if (hold == nullptr) return {};
   return {Instruction({"hold", WindowsPath(hold->started_file), WindowsPath(hold->release_file)})};
+}
+
+// The test installer with `instructions` appended, as it goes to be signed.
+std::string InstallerImage(const std::vector<std::string>& instructions) {
+  std::string image = ReadFileBytes(WindowsProgram("tests/e2e/test_installer.exe"));
+  image += kInstructionsMarker;
+  for (const std::string& line : instructions) image += line + "\n";
+  return image + "end\n";
 }
 
 uint32_t ReadLittleEndian32(const std::string& bytes, size_t offset) {
@@ -131,11 +148,7 @@ std::string WindowsInstallation::WindowsTempDir() const {
 
 ChildProcess StartWindowsUpdater(const WindowsInstallation& installation,
                                  const std::vector<std::string>& arguments) {
-  ToolCommand command = UnderWine(installation.updater());
-  command.insert(command.end(), arguments.begin(), arguments.end());
-  ChildOptions options;
-  options.pipes = false;
-  return ChildProcess(command[0], {command.begin() + 1, command.end()}, options);
+  return StartUnderWine(installation.updater(), arguments);
 }
 
 int RunWindowsUpdater(const WindowsInstallation& installation,
@@ -154,16 +167,9 @@ namespace {
 
 ChildProcess StartLockHolder(const std::string& work, const std::string& path, const Hold& hold) {
   const std::string program = work + "/lock_holder.exe";
-  std::string image = ReadFileBytes(WindowsProgram("tests/e2e/test_installer.exe"));
-  image += kInstructionsMarker;
-  for (const std::string& line :
-       {Instruction({"lock", WindowsPath(path)}), HoldInstructions(&hold).front()})
-    image += line + "\n";
-  WriteFileBytes(program, image + "end\n");
-  const ToolCommand command = UnderWine(program);
-  ChildOptions options;
-  options.pipes = false;
-  return ChildProcess(command[0], {command.begin() + 1, command.end()}, options);
+  WriteFileBytes(program, InstallerImage({Instruction({"lock", WindowsPath(path)}),
+                                          HoldInstructions(&hold).front()}));
+  return StartUnderWine(program, {});
 }
 
 }  // namespace
@@ -187,23 +193,13 @@ ToolCommand WineKernelObjectTool() {
 }
 
 std::string WindowsKernelObjectName(const std::string& windows_path, const std::string& suffix) {
-  std::string prefix = windows_path;
-  for (char& c : prefix) {
-    if (c == '\\')
-      c = '!';
-    else if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  }
-  return "Global\\" + prefix + suffix;
+  return KernelObjectName(windows_path, suffix, '\\');
 }
 
 std::string MakeWindowsInstaller(const std::vector<std::string>& instructions, Signer signer) {
   const std::string work = test_support::MakeScratchDirectory("rz-e2e-windows-installer-");
   const std::string image = work + "/installer.exe";
-  std::string bytes = ReadFileBytes(WindowsProgram("tests/e2e/test_installer.exe"));
-  bytes += kInstructionsMarker;
-  for (const std::string& line : instructions) bytes += line + "\n";
-  WriteFileBytes(image, bytes + "end\n");
+  WriteFileBytes(image, InstallerImage(instructions));
   std::string result = SignedImage(image, signer);
   fs::remove_all(work);
   return result;

@@ -49,10 +49,7 @@ ExitStatus RunUnderWine(const std::string& program,
                                       UPDATER_WINE_RUN, program};
   command.insert(command.end(), arguments.begin(), arguments.end());
   ChildProcess child("/usr/bin/env", command);
-  if (line) {
-    *line = child.ReadLine();
-    if (line->ends_with('\r')) line->pop_back();
-  }
+  if (line) *line = child.ReadLine();
   return child.Wait();
 }
 

@@ -153,6 +153,7 @@ std::string ChildProcess::ReadLine() {
   while (poll(&readable, 1, kReadTimeoutMs) == 1 && read(stdout_, &c, 1) == 1 && c != '\n') {
     line += c;
   }
+  if (line.ends_with('\r')) line.pop_back();
   return line;
 }
 

@@ -65,7 +65,8 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  // The next line of output without its end; empty at the end of output.
+  // The next line of output without its end ("\n", or "\r\n" as Windows
+  // programs end lines); empty at the end of output.
   std::string ReadLine();
   void CloseInput();
   void Kill();
