@@ -10,6 +10,9 @@ done
 export WINEPREFIX=${WINEPREFIX:-$build_dir/wineprefix}
 export WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+# wine maps Unix file names and window titles through the locale's character
+# set: without UTF-8 a path or title beyond ASCII cannot be named.
+export LC_ALL=C.UTF-8
 # Tests start in parallel: one of them makes the prefix, the others wait.
 (
   flock 9

@@ -6,24 +6,14 @@
 #include <string>
 
 #include "base/string_util.h"
+#include "tests/support/text_catalog.h"
 
 namespace updater {
 namespace {
 
 constexpr int kGermanLanguageIndex = 4;
-constexpr int kEntryCount = 26;
-
-const LocalizedText* const kCatalog[kEntryCount] = {
-    &kTextWindowTitle,        &kTextAlreadyRunning,        &kTextInstallButton,
-    &kTextConfirmButton,      &kTextAbortButton,           &kTextOpenFolderButton,
-    &kTextInstalling,         &kTextBrowserCurrentVersion, &kTextFlashCurrentVersion,
-    &kTextConnecting,         &kTextBrowserFoundPrefix,    &kTextBrowserFoundSuffix,
-    &kTextDownloadProgress,   &kTextBrowserInstallPrompt,  &kTextBrowserUpToDate,
-    &kTextBrowserInstalled,   &kTextBrowserRestartPrompt,  &kTextBrowserFailed,
-    &kTextFlashChecking,      &kTextFlashFoundPrefix,      &kTextFlashFoundSuffix,
-    &kTextFlashInstallPrompt, &kTextFlashUpToDate,         &kTextFlashInstalled,
-    &kTextFlashRestartPrompt, &kTextFlashFailed,
-};
+constexpr int kEntryCount = test_support::kCatalogEntryCount;
+const auto& kCatalog = test_support::kCatalogEntries;
 
 // The texts as UTF-8, kept apart from the catalog's UTF-16 literals so that a
 // slip in either one shows.

@@ -332,7 +332,8 @@ TEST_F(IsolatedStartupTest, SingletonAbandonedByAKilledHolderTurnsAwayOneStart) 
   // it is left to do so once it was killed.
   ChildOptions as_other_user = scratch_.RunOptions();
   as_other_user.user = 65534;
-  ChildProcess other_user(kKernelObjectTool, {"hold-mutex", UTF16ToUTF8(kSingletonMutexName)},
+  const test_support::ProgramForAnyUser tool(kKernelObjectTool);
+  ChildProcess other_user(tool.path(), {"hold-mutex", UTF16ToUTF8(kSingletonMutexName)},
                           as_other_user);
   ASSERT_EQ(other_user.ReadLine(), "acquired");
   ASSERT_EQ(other_user.ReadLine(), "ready");

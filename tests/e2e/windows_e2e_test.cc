@@ -20,6 +20,7 @@
 #include "tests/e2e/wine_dialog.h"
 #include "tests/e2e/wine_harness.h"
 #include "tests/support/desktop_session.h"
+#include "tests/support/text_catalog.h"
 
 namespace updater::e2e {
 namespace {
@@ -332,6 +333,17 @@ TEST_F(WindowsE2eTest, ARunningUpdaterKeepsTheSecondOneFromDoingAnything) {
   EXPECT_EQ(Run(PlugInArguments()), 99);
   EXPECT_THAT(service.requests(), IsEmpty());
   EXPECT_EQ(install_->ReadLog(), "");
+}
+
+// The dialog draws every letter of the ten languages: a font of the prefix's
+// chain that lacked Polish and Greek letters showed them as boxes.
+TEST_F(WindowsE2eTest, TheDialogFontDrawsEveryCharacterOfTheCatalog) {
+  std::string catalog;
+  for (const LocalizedText* entry : test_support::kCatalogEntries) {
+    for (int language = 0; language < kLanguageCount; ++language)
+      catalog += DialogText(*entry, language) + "\n";
+  }
+  EXPECT_THAT(DialogFontGaps(catalog), ElementsAre("MS Shell Dlg;Noto Sans;Noto Sans CJK JP"));
 }
 
 // Dialog template 108, in dialog units.

@@ -20,6 +20,9 @@ constexpr char kWindowsBuildDir[] = UPDATER_WINDOWS_BUILD_DIR;
 constexpr char kWineRun[] = UPDATER_WINE_RUN;
 constexpr char kPkiDirectory[] = UPDATER_E2E_PKI_DIR;
 constexpr char kInstructionsMarker[] = "\n#rz-test-installer-instructions\n";
+// "file,face" entries, as wine's font links name them.
+constexpr const char* kDialogFontChain[] = {"NotoSans-Regular.ttf,Noto Sans",
+                                            "NotoSansCJK-Regular.ttc,Noto Sans CJK JP"};
 
 std::string WindowsProgram(const std::string& relative) {
   return std::string(kWindowsBuildDir) + "/" + relative;
@@ -40,14 +43,18 @@ ChildProcess StartUnderWine(const std::string& program, const std::vector<std::s
   return ChildProcess(command[0], {command.begin() + 1, command.end()}, options);
 }
 
-// The dialog font has no CJK glyphs and wine links it to none of the
-// fonts it finds on Linux: without this, Chinese and Japanese show as boxes.
-bool LinkDialogFontToCjk() {
+// The dialog font's substitute (Tahoma) is not installed: wine builds it
+// from the fonts linked to its name, the first one drawing what it has and
+// the others what it lacks. Noto Sans has every Latin, Greek and Cyrillic
+// letter of the catalog, Noto Sans CJK the Chinese and Japanese ones.
+bool LinkDialogFont() {
+  std::string chain;
+  for (const char* font : kDialogFontChain)
+    chain += (chain.empty() ? "" : "\\0") + std::string(font);
   ToolCommand command = UnderWine("reg");
-  command.insert(
-      command.end(),
-      {"add", R"(HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink)", "/v",
-       "Tahoma", "/t", "REG_MULTI_SZ", "/d", "NotoSansCJK-Regular.ttc,Noto Sans CJK JP", "/f"});
+  command.insert(command.end(),
+                 {"add", R"(HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink)",
+                  "/v", "Tahoma", "/t", "REG_MULTI_SZ", "/d", chain, "/f"});
   return RunTool(command) == 0;
 }
 
@@ -59,7 +66,7 @@ void PreparePrefix() {
       command.push_back(WindowsPath(std::string(kPkiDirectory) + "/" + root));
       if (RunTool(command) != 0) return false;
     }
-    return LinkDialogFontToCjk();
+    return LinkDialogFont();
   }();
   if (!prepared) throw std::runtime_error("could not prepare the wine prefix (test roots, fonts)");
 }
@@ -106,9 +113,9 @@ uint32_t ReadLittleEndian32(const std::string& bytes, size_t offset) {
 std::string WindowsBuildUnavailableReason() {
   if (kWindowsBuildDir[0] == '\0')
     return "UPDATER_WINDOWS_BUILD_DIR is empty: no Windows programs to run under wine";
-  for (const char* program :
-       {"tests/e2e/updater/rivazeriduv_updater.exe", "tests/e2e/test_installer.exe",
-        "tools/kernel_object_tool.exe", "tests/http/trust_root.exe"}) {
+  for (const char* program : {"tests/e2e/updater/rivazeriduv_updater.exe",
+                              "tests/e2e/test_installer.exe", "tools/kernel_object_tool.exe",
+                              "tests/http/trust_root.exe", "tests/e2e/font_coverage.exe"}) {
     if (!fs::exists(WindowsProgram(program)))
       return WindowsProgram(program) + " is missing: build the Windows tree first";
   }
@@ -186,6 +193,21 @@ WineFileLock::~WineFileLock() {
   holder_.Wait();
   std::error_code ignored;
   fs::remove_all(work_, ignored);
+}
+
+std::vector<std::string> DialogFontGaps(const std::string& text) {
+  PreparePrefix();
+  const std::string work = test_support::MakeScratchDirectory("rz-wine-font-");
+  WriteFileBytes(work + "/text", text);
+  ToolCommand command = UnderWine(WindowsProgram("tests/e2e/font_coverage.exe"));
+  command.push_back(WindowsPath(work + "/text"));
+  ChildProcess probe(command[0], {command.begin() + 1, command.end()});
+  std::vector<std::string> lines;
+  for (std::string line = probe.ReadLine(); !line.empty(); line = probe.ReadLine())
+    lines.push_back(line);
+  probe.Wait();
+  fs::remove_all(work);
+  return lines;
 }
 
 ToolCommand WineKernelObjectTool() {

@@ -80,6 +80,11 @@ ToolCommand WineKernelObjectTool();
 std::string WindowsKernelObjectName(const std::string& windows_path,
                                     const std::string& suffix = "");
 
+// The fonts the prefix gives the dialog ("MS Shell Dlg", then the faces linked
+// behind it, joined by ";"), then each character of `text` (UTF-8) that none
+// of them draws, as "U+XXXX".
+std::vector<std::string> DialogFontGaps(const std::string& text);
+
 // Installers: the Windows test installer (tests/e2e/test_installer_win.cc)
 // with `instructions` in its image, signed by `signer`.
 std::string MakeWindowsInstaller(const std::vector<std::string>& instructions,

@@ -24,6 +24,7 @@
 #include "kernel_objects/kernel_objects.h"
 #include "tests/support/child_process.h"
 #include "tests/support/machine_isolation.h"
+#include "tests/support/test_files.h"
 
 namespace updater {
 namespace {
@@ -34,9 +35,12 @@ using ::testing::ElementsAre;
 constexpr int kToolExitBusy = 3;
 constexpr uid_t kOtherUser = 65534;
 
-std::string ToolPath() {
+// Also run as another user, who may not reach the build tree.
+const std::string& ToolPath() {
   const char* binary_dir = std::getenv("UPDATER_TEST_BINARY_DIR");
-  return std::string(binary_dir != nullptr ? binary_dir : ".") + "/tools/kernel_object_tool";
+  static const test_support::ProgramForAnyUser tool(
+      std::string(binary_dir != nullptr ? binary_dir : ".") + "/tools/kernel_object_tool");
+  return tool.path();
 }
 
 // A distinct name per call, so that runs and parallel tests never meet.

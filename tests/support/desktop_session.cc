@@ -36,6 +36,9 @@ DesktopSession::DesktopSession(bool window_manager) {
   }
   display_ = ":" + display_number;
   setenv("DISPLAY", display_.c_str(), 1);
+  // The display's clients (xdotool, import, the programs under test) read and
+  // write titles in the locale's character set: every language needs UTF-8.
+  setenv("LC_ALL", "C.UTF-8", 1);
   unsetenv("WAYLAND_DISPLAY");
   session_bus_ = std::make_unique<ChildProcess>(
       "/usr/bin/dbus-daemon",
@@ -67,6 +70,7 @@ DesktopSession::~DesktopSession() {
   x_server_.reset();
   unsetenv("DISPLAY");
   unsetenv("DBUS_SESSION_BUS_ADDRESS");
+  unsetenv("LC_ALL");
 }
 
 bool DesktopSession::SaveScreen(const std::string& png_path) const {

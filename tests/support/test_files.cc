@@ -34,4 +34,23 @@ std::string MakeScratchDirectory(const std::string& prefix) {
   return pattern;
 }
 
+ProgramForAnyUser::ProgramForAnyUser(const fs::path& program) {
+  std::string pattern = "/tmp/rz-program-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("cannot make a directory for " + program.string());
+  directory_ = pattern;
+  path_ = directory_ + "/" + program.filename().string();
+  constexpr fs::perms kAnyoneRuns = fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec;
+  fs::permissions(directory_, kAnyoneRuns);
+  fs::copy_file(program, path_);
+  fs::permissions(path_, kAnyoneRuns);
+}
+
+ProgramForAnyUser::~ProgramForAnyUser() {
+  std::error_code ignored;
+  fs::remove_all(directory_, ignored);
+}
+
 }  // namespace updater::test_support

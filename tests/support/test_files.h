@@ -17,6 +17,23 @@ void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
 // (when absolute) or /tmp; throws when it cannot be made.
 std::string MakeScratchDirectory(const std::string& prefix);
 
+// A copy of `program` that every user may run, in a directory of its own in
+// /tmp, removed with the object. Tests that run a program as another user use
+// it: the build tree may lie below a directory only its owner can enter.
+class ProgramForAnyUser {
+ public:
+  explicit ProgramForAnyUser(const std::filesystem::path& program);
+  ~ProgramForAnyUser();
+  ProgramForAnyUser(const ProgramForAnyUser&) = delete;
+  ProgramForAnyUser& operator=(const ProgramForAnyUser&) = delete;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string directory_;
+  std::string path_;
+};
+
 }  // namespace updater::test_support
 
 #endif  // TESTS_SUPPORT_TEST_FILES_H_
