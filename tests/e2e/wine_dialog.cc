@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <thread>
 #include <vector>
 
@@ -49,6 +50,24 @@ std::string LiteralPattern(const std::string& text) {
   return pattern + "$";
 }
 
+// Every named window of the display, visible or not, on standard error.
+void DescribeWindows() {
+  std::vector<std::string> ids;
+  Output("/usr/bin/xdotool", {"search", "--name", "."}, &ids);
+  for (const std::string& id : ids) {
+    std::vector<std::string> name;
+    Output("/usr/bin/xdotool", {"getwindowname", id}, &name);
+    std::vector<std::string> attributes;
+    Output("/usr/bin/xwininfo", {"-id", id}, &attributes);
+    std::string map_state;
+    for (const std::string& line : attributes) {
+      if (line.find("Map State:") != std::string::npos) map_state = line;
+    }
+    std::cerr << "  " << id << " \"" << (name.empty() ? "" : name.front()) << "\"" << map_state
+              << "\n";
+  }
+}
+
 }  // namespace
 
 std::optional<WineWindow> WineWindow::Find(const std::string& title, const DialogRect& client) {
@@ -59,7 +78,11 @@ std::optional<WineWindow> WineWindow::Find(const std::string& title, const Dialo
                   &ids) &&
            !ids.empty();
   });
-  if (!found) return std::nullopt;
+  if (!found) {
+    std::cerr << "no visible window titled \"" << title << "\"; the display shows:\n";
+    DescribeWindows();
+    return std::nullopt;
+  }
   return WineWindow(ids.front(), client);
 }
 
