@@ -335,7 +335,9 @@ TEST_F(IsolatedStartupTest, SingletonAbandonedByAKilledHolderTurnsAwayOneStart) 
   const test_support::ProgramForAnyUser tool(kKernelObjectTool);
   ChildProcess other_user(tool.path(), {"hold-mutex", UTF16ToUTF8(kSingletonMutexName)},
                           as_other_user);
-  ASSERT_EQ(other_user.ReadLine(), "acquired");
+  const std::string first_line = other_user.ReadLine();
+  if (first_line.empty()) GTEST_SKIP() << "the tool cannot run as user 65534";
+  ASSERT_EQ(first_line, "acquired");
   ASSERT_EQ(other_user.ReadLine(), "ready");
   status = scratch_.Run({});
   EXPECT_EQ(status.code, kExitAlreadyRunning) << Describe(status);

@@ -240,6 +240,10 @@ std::vector<PackageEntry> StandardPackage(const std::string& browser_content) {
   };
 }
 
+bool MachineHasBinfmtMisc() {
+  return Exists(std::string(kBinfmtDirectory) + "register");
+}
+
 std::string InstallerRunnerUnavailableReason() {
   const std::string entry = std::string(kBinfmtDirectory) + kBinfmtName;
   const std::string state = ReadFileBytes(entry);
