@@ -17,6 +17,7 @@
 #include "authenticode/installer_signature_platform.h"
 #include "authenticode/pe_image_layout.h"
 #include "authenticode/read_only_file_platform.h"
+#include "authenticode/unsigned_attributes.h"
 #include "base/file_util_win.h"
 
 namespace updater::platform {
@@ -34,8 +35,9 @@ bool HasOneSignatureEndingTheFile(const FsPath& path) {
     return false;
   }
   std::vector<uint8_t> table(layout->certificate_table.size);
-  return file->ReadAt(layout->certificate_table.offset, table) &&
-         PrimarySignaturePayload(table).has_value();
+  if (!file->ReadAt(layout->certificate_table.offset, table)) return false;
+  const std::optional<std::span<const uint8_t>> payload = PrimarySignaturePayload(table);
+  return payload && HasOnlyKnownUnsignedAttributes(*payload);
 }
 
 LONG AskTrustProvider(const std::wstring& path) {
