@@ -1,8 +1,8 @@
 // Treats the input as a whole file: PE headers, the certificate table they
-// point at, its primary entry, the SpcIndirectDataContent parser and the
-// PKCS#7 checks and the unsigned-attribute check on whatever the entry holds. Every range handed
-// back must lie inside the input, in order, without overlap, and a certificate table must end the
-// input, after every hashed byte.
+// point at, its primary entry, the SpcIndirectDataContent parser, the
+// unsigned-attribute check and the PKCS#7 checks on whatever the entry holds.
+// Every range handed back must lie inside the input, in order, without
+// overlap, and a certificate table must end the input, after every hashed byte.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
