@@ -108,7 +108,8 @@ std::string WindowsBuildUnavailableReason() {
     return "UPDATER_WINDOWS_BUILD_DIR is empty: no Windows programs to run under wine";
   for (const char* program :
        {"tests/e2e/updater/rivazeriduv_updater.exe", "tests/e2e/test_installer.exe",
-        "tools/kernel_object_tool.exe", "tests/http/trust_root.exe"}) {
+        "tools/kernel_object_tool.exe", "tests/kernel_objects/wait_only_event.exe",
+        "tests/http/trust_root.exe"}) {
     if (!fs::exists(WindowsProgram(program)))
       return WindowsProgram(program) + " is missing: build the Windows tree first";
   }
@@ -190,6 +191,10 @@ WineFileLock::~WineFileLock() {
 
 ToolCommand WineKernelObjectTool() {
   return UnderWine(WindowsProgram("tools/kernel_object_tool.exe"));
+}
+
+ToolCommand WineWaitOnlyEventTool() {
+  return UnderWine(WindowsProgram("tests/kernel_objects/wait_only_event.exe"));
 }
 
 std::string WindowsKernelObjectName(const std::string& windows_path, const std::string& suffix) {
