@@ -3,9 +3,10 @@
 // on every platform: a PE image whose certificate table ends the file and
 // holds exactly one signature whose signer carries only the known unsigned
 // attributes. Windows' provider tolerates bytes in the table that no digest
-// covers; nothing the signature does not cover is accepted. A build with
-// embedded roots then also demands that the chain Windows built ends in one
-// of them: the machine trusts every public CA's code-signing customers.
+// covers; nothing the signature does not cover is accepted. After it, the
+// signer must name code signing when it names uses, and a build with
+// embedded roots demands that the chain Windows built ends in one of them:
+// the machine trusts every public CA's code-signing customers.
 #include <windows.h>
 // After windows.h.
 #include <softpub.h>
@@ -82,28 +83,47 @@ bool IsOneOf(const CERT_CONTEXT* certificate, const std::vector<DerCertificate>&
       roots, [&](const DerCertificate& root) { return std::ranges::equal(root, encoded); });
 }
 
+// As on Linux: a signer whose certificate names its uses must name code
+// signing; allowing any use is for issuers.
+bool SignerMayCodeSign(const CERT_CONTEXT* signer) {
+  DWORD size = 0;
+  if (!CertGetEnhancedKeyUsage(signer, CERT_FIND_EXT_ONLY_ENHKEY_USAGE_FLAG, nullptr, &size)) {
+    return GetLastError() == static_cast<DWORD>(CRYPT_E_NOT_FOUND);  // no restriction
+  }
+  std::vector<uint64_t> buffer(size / sizeof(uint64_t) + 1);
+  auto* usage = reinterpret_cast<CERT_ENHKEY_USAGE*>(buffer.data());
+  if (!CertGetEnhancedKeyUsage(signer, CERT_FIND_EXT_ONLY_ENHKEY_USAGE_FLAG, usage, &size)) {
+    return false;
+  }
+  const std::span<LPSTR> identifiers(usage->rgpszUsageIdentifier, usage->cUsageIdentifier);
+  return std::ranges::any_of(identifiers, [](LPSTR identifier) {
+    return std::string_view(identifier) == szOID_PKIX_KP_CODE_SIGNING;
+  });
+}
+
 // The chain the provider built for the signer, read from its state while
-// that is still open: every link's signature valid and the last certificate
-// one of `roots`. wine's provider trusts unknown roots, so this decides there.
-bool SignerChainEndsIn(HANDLE provider_state, const std::vector<DerCertificate>& roots) {
+// that is still open: every link's signature valid, the signer allowed to
+// sign code and, with embedded `roots`, the last certificate one of them.
+// wine's provider trusts unknown roots, so the roots decide there.
+bool SignerChainIsAccepted(HANDLE provider_state, const std::vector<DerCertificate>& roots) {
   CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(provider_state);
   const CRYPT_PROVIDER_SGNR* signer =
       provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
   if (!signer || !signer->pChainContext || signer->pChainContext->cChain == 0) return false;
   const CERT_SIMPLE_CHAIN* chain = signer->pChainContext->rgpChain[0];
   if (!chain || chain->cElement == 0 ||
-      (chain->TrustStatus.dwErrorStatus & CERT_TRUST_IS_NOT_SIGNATURE_VALID)) {
+      (chain->TrustStatus.dwErrorStatus & CERT_TRUST_IS_NOT_SIGNATURE_VALID) ||
+      !SignerMayCodeSign(chain->rgpElement[0]->pCertContext)) {
     return false;
   }
-  return IsOneOf(chain->rgpElement[chain->cElement - 1]->pCertContext, roots);
+  return roots.empty() || IsOneOf(chain->rgpElement[chain->cElement - 1]->pCertContext, roots);
 }
 
 bool IsTrustedVerdict(LONG status) {
   return status == ERROR_SUCCESS || status == kCertificateOutsideValidity;
 }
 
-// Whether the provider trusts the file and, with embedded `roots`, the
-// signer's chain ends in one of them.
+// Whether the provider trusts the file and the chain it built is accepted.
 bool AskTrustProvider(const std::wstring& path, const std::vector<DerCertificate>& roots) {
   WINTRUST_FILE_INFO file_info{};
   file_info.cbStruct = sizeof(file_info);
@@ -120,8 +140,7 @@ bool AskTrustProvider(const std::wstring& path, const std::vector<DerCertificate
   data.dwStateAction = WTD_STATEACTION_VERIFY;
   GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
   const LONG status = WinVerifyTrust(nullptr, &action, &data);
-  const bool trusted =
-      IsTrustedVerdict(status) && (roots.empty() || SignerChainEndsIn(data.hWVTStateData, roots));
+  const bool trusted = IsTrustedVerdict(status) && SignerChainIsAccepted(data.hWVTStateData, roots);
   // Releases the provider's state; its answer does not matter.
   data.dwStateAction = WTD_STATEACTION_CLOSE;
   WinVerifyTrust(nullptr, &action, &data);

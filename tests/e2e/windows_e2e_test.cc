@@ -230,6 +230,7 @@ TEST_F(WindowsE2eTest, DownloadsWithoutAValidSignatureAreDeletedAndNeverRun) {
       {"unsigned", MakeWindowsInstaller(run, Signer::kUnsigned)},
       // wine's provider trusts any root; the embedded one decides.
       {"another publisher", MakeWindowsInstaller(run, Signer::kStranger)},
+      {"a leaf for any use", MakeWindowsInstaller(run, Signer::kAnyUse)},
       {"58 KiB in an unsigned attribute",
        WithUnsignedAttributes(good, MakeAttribute(kUnknownAttributeOid, 58 * 1024))},
       {"a byte of code changed", TamperedWindowsInstaller(good)},
