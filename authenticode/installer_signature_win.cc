@@ -130,8 +130,9 @@ bool AskTrustProvider(const std::wstring& path, const std::vector<DerCertificate
   file_info.pcwszFilePath = path.c_str();
   WINTRUST_DATA data{};
   // 80 bytes with mingw-w64's header, which ends the structure before
-  // pSignatureSettings (88 with the Windows 8 SDK's): the provider reads the
-  // fields up to dwUIContext either way, and that pointer would be null.
+  // pSignatureSettings (88 with the Windows 8 SDK's): the provider takes the
+  // fields past cbStruct as absent, which for that pointer means null.
+  static_assert(sizeof(data) == 80, "WINTRUST_DATA without pSignatureSettings");
   data.cbStruct = sizeof(data);
   data.dwUIChoice = WTD_UI_NONE;
   data.fdwRevocationChecks = WTD_REVOKE_NONE;
