@@ -11,6 +11,8 @@ inline constexpr uint8_t kDerSequence = 0x30;
 inline constexpr uint8_t kDerObjectIdentifier = 0x06;
 inline constexpr uint8_t kDerOctetString = 0x04;
 inline constexpr uint8_t kDerNull = 0x05;
+inline constexpr uint8_t kDerInteger = 0x02;
+inline constexpr uint8_t kDerSet = 0x31;
 
 struct DerElement {
   uint8_t tag = 0;
@@ -31,6 +33,8 @@ class DerReader {
   void SkipOptional(uint8_t tag);
 
   bool AtEnd() const { return rest_.empty(); }
+  // What has not been read yet.
+  std::span<const uint8_t> rest() const { return rest_; }
 
  private:
   std::span<const uint8_t> rest_;

@@ -11,6 +11,7 @@
 #include "authenticode/pe_image_layout.h"
 #include "authenticode/read_only_file_platform.h"
 #include "authenticode/signed_data_check_linux.h"
+#include "authenticode/unsigned_attributes.h"
 
 namespace updater {
 namespace {
@@ -64,7 +65,9 @@ SignatureStatus CheckInstallerSignature(const FsPath& path, const TrustAnchors& 
     return SignatureStatus::kUnreadableFile;
   }
   const std::optional<std::span<const uint8_t>> payload = PrimarySignaturePayload(table);
-  if (!payload) return SignatureStatus::kMalformedSignature;
+  if (!payload || !HasOnlyKnownUnsignedAttributes(*payload)) {
+    return SignatureStatus::kMalformedSignature;
+  }
   const SignedDataCheck signed_data = CheckSignedData(*payload, anchors);
   if (!IsTrusted(signed_data.status)) return signed_data.status;
 

@@ -120,11 +120,12 @@ int ToleratingValidityPeriod(int ok, X509_STORE_CTX* context) {
   return 1;
 }
 
-// Absent extensions restrict nothing, as on the platform whose signatures these are.
+// Absent extensions restrict nothing, as on the platform whose signatures
+// these are. An issuer may allow any use; the signer must name code signing.
 bool AllowsCodeSigning(X509* certificate, bool is_signer) {
   const uint32_t extensions = X509_get_extension_flags(certificate);
-  if ((extensions & EXFLAG_XKUSAGE) &&
-      !(X509_get_extended_key_usage(certificate) & (XKU_CODE_SIGN | XKU_ANYEKU))) {
+  const uint32_t code_signing = is_signer ? XKU_CODE_SIGN : XKU_CODE_SIGN | XKU_ANYEKU;
+  if ((extensions & EXFLAG_XKUSAGE) && !(X509_get_extended_key_usage(certificate) & code_signing)) {
     return false;
   }
   return !is_signer || !(extensions & EXFLAG_KUSAGE) ||

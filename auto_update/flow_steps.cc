@@ -105,7 +105,7 @@ std::optional<UpdateResult> RefusedConfirmation(Confirmation confirmation,
 }
 
 bool EventExists(std::u16string_view name) {
-  return NamedEvent::Open(name).IsValid();
+  return WaitableEventExists(name);
 }
 
 NamedMutex MarkUnderUpgrade(const FsPath& real_exe_path) {

@@ -15,7 +15,7 @@ namespace updater {
 std::string_view ConfiguredPrimarySite();
 std::string_view ConfiguredMirrorSite();
 
-// PEM text of the Authenticode trust anchors; empty: the machine's CA bundle.
+// PEM text of the Authenticode trust anchors; empty: the machine's roots.
 std::string_view EmbeddedTrustedRootsPem();
 
 // CA bundle for HTTPS server certificates; empty: the system's default.

@@ -6,7 +6,7 @@ set(UPDATER_PRIMARY_SITE "https://update.rivazeriduv.com" CACHE STRING
 set(UPDATER_MIRROR_SITE "http://update.rivazeriduv.net" CACHE STRING
     "Site root of the mirror server set")
 set(UPDATER_TRUSTED_ROOTS "" CACHE FILEPATH
-    "PEM file of the Authenticode trust anchors to embed; empty: the machine's CA bundle")
+    "PEM file of the Authenticode trust anchors to embed; empty: the machine's roots (Linux: its CA bundle)")
 set(UPDATER_TLS_CA_BUNDLE "" CACHE FILEPATH
     "CA bundle for HTTPS server certificates; empty: the system bundle")
 set(UPDATER_MAX_BODY_BYTES 1073741824 CACHE STRING
@@ -16,16 +16,17 @@ set(UPDATER_MIN_TRANSFER_RATE 1024 CACHE STRING
 set(UPDATER_MIN_RATE_SECONDS 60 CACHE STRING
     "How long a transfer may stay below UPDATER_MIN_TRANSFER_RATE")
 option(UPDATER_ALLOW_SYSTEM_ROOTS
-       "Let a release build without UPDATER_TRUSTED_ROOTS trust every code-signing certificate under the machine's CA bundle"
+       "Let a release build without UPDATER_TRUSTED_ROOTS trust every code-signing certificate under the machine's roots"
        OFF)
 
-# A release build must name the publisher's root: under the machine's CA
-# bundle any code-signing certificate of any public CA would be trusted.
+# A release build must name the publisher's root, on every platform: under
+# the machine's roots any code-signing certificate of any public CA would be
+# trusted.
 if(CMAKE_BUILD_TYPE STREQUAL "Release" AND NOT UPDATER_TRUSTED_ROOTS AND
    NOT UPDATER_ALLOW_SYSTEM_ROOTS)
   message(FATAL_ERROR "A release build embeds the publisher's Authenticode root: set "
                       "-DUPDATER_TRUSTED_ROOTS=<pem file>, or -DUPDATER_ALLOW_SYSTEM_ROOTS=ON "
-                      "to trust the machine's CA bundle on purpose.")
+                      "to trust the machine's roots on purpose.")
 endif()
 
 # updater_add_build_config(<library> PRIMARY_SITE <url> MIRROR_SITE <url>

@@ -1,8 +1,8 @@
 // Treats the input as a whole file: PE headers, the certificate table they
-// point at, its primary entry, the SpcIndirectDataContent parser and the
-// PKCS#7 checks on whatever the entry holds. Every range handed back must lie
-// inside the input, in order, without overlap, and a certificate table must
-// end the input, after every hashed byte.
+// point at, its primary entry, the SpcIndirectDataContent parser, the
+// unsigned-attribute check and the PKCS#7 checks on whatever the entry holds.
+// Every range handed back must lie inside the input, in order, without
+// overlap, and a certificate table must end the input, after every hashed byte.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include "authenticode/pe_image_layout.h"
 #include "authenticode/signed_data_check_linux.h"
 #include "authenticode/spc_indirect_data.h"
+#include "authenticode/unsigned_attributes.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ void CheckSpcIndirectData(std::span<const uint8_t> der) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> file(data, size);
   CheckSpcIndirectData(file);
+  updater::HasOnlyKnownUnsignedAttributes(file);
 
   const std::span<const uint8_t> head = file.first(std::min(size, updater::kPeHeadLimit));
   const std::optional<updater::PeImageLayout> layout = updater::ParsePeImageLayout(head, size);
@@ -57,6 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!payload) return 0;
   Require(Inside(*payload, table));
   CheckSpcIndirectData(*payload);
+  updater::HasOnlyKnownUnsignedAttributes(*payload);
   static const updater::TrustAnchors* const no_anchors =
       new updater::TrustAnchors(updater::TrustAnchors::FromPem(""));
   Require(!updater::IsTrusted(updater::CheckSignedData(*payload, *no_anchors).status));

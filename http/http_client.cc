@@ -163,7 +163,12 @@ HttpClient::AttemptResult HttpClient::RunAttempt(PendingRequest& pending) {
   AttemptReader reader(*this);
   const TransferResult transfer = session_->Transfer(pending.transport, reader);
   switch (transfer.end) {
+    case TransferEnd::kNotStarted:
+      // Nothing another attempt could change.
+      RecordError(transfer.error);
+      return AttemptResult::kAborted;
     case TransferEnd::kSendFailed:
+      if (transfer.proxy_error != 0) RecordError(transfer.proxy_error);
       // The user's proxy settings take over from the next attempt on.
       pending.use_environment_proxy = true;
       return AttemptResult::kFailed;

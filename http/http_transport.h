@@ -60,6 +60,7 @@ class TransportSink {
 };
 
 enum class TransferEnd {
+  kNotStarted,     // its URL could not be split or no connection or request handle was had
   kSendFailed,     // the request did not reach the server
   kReceiveFailed,  // no final response head arrived
   kBodyEnded,      // head and whole body delivered
@@ -70,6 +71,9 @@ enum class TransferEnd {
 struct TransferResult {
   TransferEnd end = TransferEnd::kSendFailed;
   uint32_t error = 0;  // for the failed ends
+  // After a failed send: what the failing step of the fall-back to the
+  // user's proxy settings gave, 0 when none failed (or there is none).
+  uint32_t proxy_error = 0;
 };
 
 }  // namespace updater

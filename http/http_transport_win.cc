@@ -1,5 +1,7 @@
 // The transport on WinHTTP in synchronous mode. Everything that touches
-// WinHTTP stays in this file.
+// WinHTTP stays in this file. Its errors are GetLastError()'s as given, but
+// for the failures that it detects itself where some WinHTTP versions see
+// none (a head or a sized body cut short) and the minimum rate.
 
 #include <windows.h>
 #include <winhttp.h>
@@ -48,46 +50,6 @@ std::string Narrow(std::wstring_view head) {
   return bytes;
 }
 
-// The numbers the transport reports on every platform; a time-out may come
-// as the socket's own error.
-uint32_t ToTransportError(DWORD error) {
-  switch (error) {
-    case WSAETIMEDOUT:
-      return kErrorHttpTimeout;
-    case ERROR_OUTOFMEMORY:
-      return kErrorNotEnoughMemory;
-    case WSAECONNREFUSED:
-    case WSAENETUNREACH:
-    case WSAEHOSTUNREACH:
-      return kErrorHttpCannotConnect;
-    case WSAECONNRESET:
-    case WSAECONNABORTED:
-    case ERROR_WINHTTP_OPERATION_CANCELLED:
-      return kErrorHttpConnectionError;
-    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
-    case ERROR_WINHTTP_SECURE_INVALID_CA:
-    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
-    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
-    case ERROR_WINHTTP_SECURE_INVALID_CERT:
-    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
-    case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
-    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
-    case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED:
-      return kErrorHttpSecureFailure;
-    case ERROR_WINHTTP_HEADER_NOT_FOUND:
-    case ERROR_WINHTTP_INVALID_HEADER:
-      return kErrorHttpInvalidServerResponse;
-    default:
-      break;
-  }
-  if (error >= WINHTTP_ERROR_BASE && error <= WINHTTP_ERROR_LAST) return error;
-  return error == ERROR_NOT_ENOUGH_MEMORY ? kErrorNotEnoughMemory : kErrorHttpInternal;
-}
-
-uint32_t LastTransportError() {
-  return ToTransportError(GetLastError());
-}
-
 class ScopedInternet {
  public:
   explicit ScopedInternet(HINTERNET handle = nullptr) : handle_(handle) {}
@@ -123,15 +85,29 @@ std::wstring TakeGlobalText(LPWSTR& text) {
   return copy;
 }
 
+// The user's proxy settings, and the platform's error when a step of reading
+// them failed.
+struct UserProxySetting {
+  ProxyChoice choice;
+  bool from_script = false;
+  DWORD error = 0;
+};
+
 // The proxy that the automatic configuration script names for `url`.
-ProxyChoice ScriptProxy(HINTERNET session, const std::wstring& url, LPWSTR script_url) {
+ProxyChoice ScriptProxy(HINTERNET session,
+                        const std::wstring& url,
+                        LPWSTR script_url,
+                        DWORD& error) {
   WINHTTP_AUTOPROXY_OPTIONS options{};
   options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT | WINHTTP_AUTOPROXY_CONFIG_URL;
   options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP;
   options.lpszAutoConfigUrl = script_url;
   options.fAutoLogonIfChallenged = TRUE;
   WINHTTP_PROXY_INFO info{};
-  if (!WinHttpGetProxyForUrl(session, url.c_str(), &options, &info)) return {};
+  if (!WinHttpGetProxyForUrl(session, url.c_str(), &options, &info)) {
+    error = GetLastError();
+    return {};
+  }
   ProxyChoice choice{TakeGlobalText(info.lpszProxy), TakeGlobalText(info.lpszProxyBypass)};
   if (info.dwAccessType != WINHTTP_ACCESS_TYPE_NAMED_PROXY) return {};
   return choice;
@@ -139,13 +115,20 @@ ProxyChoice ScriptProxy(HINTERNET session, const std::wstring& url, LPWSTR scrip
 
 // The user's proxy settings: the automatic configuration script when there is
 // one, else the named servers. Automatic detection alone changes nothing.
-ProxyChoice UserProxy(HINTERNET session, const std::wstring& url) {
+UserProxySetting ReadUserProxy(HINTERNET session, const std::wstring& url) {
+  UserProxySetting setting;
   WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config{};
-  if (!WinHttpGetIEProxyConfigForCurrentUser(&config)) return {};
+  if (!WinHttpGetIEProxyConfigForCurrentUser(&config)) {
+    setting.error = GetLastError();
+    return setting;
+  }
   const std::wstring script = TakeGlobalText(config.lpszAutoConfigUrl);
-  ProxyChoice named{TakeGlobalText(config.lpszProxy), TakeGlobalText(config.lpszProxyBypass)};
-  if (!script.empty()) return ScriptProxy(session, url, const_cast<LPWSTR>(script.c_str()));
-  return named;
+  setting.choice = {TakeGlobalText(config.lpszProxy), TakeGlobalText(config.lpszProxyBypass)};
+  if (!script.empty()) {
+    setting.from_script = true;
+    setting.choice = ScriptProxy(session, url, const_cast<LPWSTR>(script.c_str()), setting.error);
+  }
+  return setting;
 }
 
 // A proxy URL ("http://host:port") as a proxy list names the server: some
@@ -169,7 +152,7 @@ ProxyChoice ChooseProxy(HINTERNET session,
     case ProxyMode::kExplicit:
       return {Wide(ToProxyServer(transport.proxy_url)), L""};
     case ProxyMode::kEnvironment:
-      return UserProxy(session, url);
+      return ReadUserProxy(session, url).choice;
   }
   return {};
 }
@@ -320,13 +303,14 @@ class Exchange {
       : request_(request), transport_(transport), rate_(timeouts) {}
 
   TransferResult Run(TransportSink& sink) {
-    if (transport_.body.size() > MAXDWORD)
-      return {TransferEnd::kSendFailed, kErrorInvalidParameter};
+    if (transport_.body.size() > MAXDWORD) {
+      return {TransferEnd::kNotStarted, kErrorInvalidParameter};
+    }
     rate_.Start();
-    if (!Send()) return {TransferEnd::kSendFailed, LastTransportError()};
-    if (!Receive()) return {TransferEnd::kReceiveFailed, LastTransportError()};
+    if (!Send()) return {TransferEnd::kSendFailed, GetLastError()};
+    if (!Receive()) return {TransferEnd::kReceiveFailed, GetLastError()};
     if (status_code_ == HTTP_STATUS_PROXY_AUTH_REQ && !ResendWithProxyCredentials()) {
-      return {TransferEnd::kReceiveFailed, LastTransportError()};
+      return {TransferEnd::kReceiveFailed, GetLastError()};
     }
     if (rate_.IsTooSlow()) return {TransferEnd::kAbandoned, kErrorHttpTimeout};
     const std::optional<std::wstring> head = QueryRawHead(request_);
@@ -391,14 +375,14 @@ class Exchange {
     for (;;) {
       DWORD available = 0;
       if (!WinHttpQueryDataAvailable(request_, &available)) {
-        return {TransferEnd::kBodyFailed, LastTransportError()};
+        return {TransferEnd::kBodyFailed, GetLastError()};
       }
       if (rate_.IsTooSlow()) return {TransferEnd::kAbandoned, kErrorHttpTimeout};
       if (available == 0) return BodyEnd(received);
       chunk.resize(std::min(available, kReadChunkSize));
       DWORD read = 0;
       if (!WinHttpReadData(request_, chunk.data(), static_cast<DWORD>(chunk.size()), &read)) {
-        return {TransferEnd::kBodyFailed, LastTransportError()};
+        return {TransferEnd::kBodyFailed, GetLastError()};
       }
       if (read == 0) return BodyEnd(received);
       received += read;
@@ -466,6 +450,51 @@ struct HttpSession::Platform {
     proxy = choice;
     return handle;
   }
+
+  // Anything that fails before the request can be sent is the platform's
+  // error and ends the transfer unsent.
+  TransferResult TransferThrough(const ProxyChoice& choice,
+                                 const CrackedUrl& target,
+                                 const TransportRequest& request,
+                                 TransportSink& sink) {
+    const HINTERNET chosen_session = SessionFor(choice);
+    if (!chosen_session) return {TransferEnd::kNotStarted, GetLastError()};
+    const ScopedInternet connection(
+        WinHttpConnect(chosen_session, target.host.c_str(), target.port, 0));
+    if (!connection.get()) return {TransferEnd::kNotStarted, GetLastError()};
+    const std::wstring method = Wide(request.method);
+    // The target arrives encoded already and travels as it is.
+    const DWORD flags = (request.secure ? WINHTTP_FLAG_SECURE : 0) | WINHTTP_FLAG_ESCAPE_DISABLE |
+                        WINHTTP_FLAG_ESCAPE_DISABLE_QUERY;
+    const ScopedInternet handle(
+        WinHttpOpenRequest(connection.get(), method.c_str(), target.target.c_str(), nullptr,
+                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
+    if (!handle.get()) return {TransferEnd::kNotStarted, GetLastError()};
+    ApplyTimeouts(handle.get(), timeouts);
+    ApplyRedirectPolicy(handle.get(), request);
+    ApplySecurity(handle.get(), request);
+    ApplyProxyCredentials(handle.get(), request);
+    AddHeaderLines(handle.get(), request.header_lines);
+    return Exchange(handle.get(), request, timeouts).Run(sink);
+  }
+
+  // After a failed send the user's proxy settings are read: a proxy that
+  // their configuration script names gets the request at once; named proxy
+  // servers take over from the next attempt (ProxyMode::kEnvironment). A
+  // step of reading them that fails is reported; a resend that cannot start
+  // leaves the send failed.
+  TransferResult RetryThroughUserProxy(const TransferResult& failed,
+                                       const std::wstring& url,
+                                       const CrackedUrl& target,
+                                       const TransportRequest& request,
+                                       TransportSink& sink) {
+    const UserProxySetting user = ReadUserProxy(session.get(), url);
+    TransferResult result = failed;
+    result.proxy_error = user.error;
+    if (!user.from_script || user.choice.server.empty()) return result;
+    const TransferResult resent = TransferThrough(user.choice, target, request, sink);
+    return resent.end == TransferEnd::kNotStarted ? result : resent;
+  }
 };
 
 HttpSession::HttpSession(std::unique_ptr<Platform> platform) : platform_(std::move(platform)) {}
@@ -490,26 +519,14 @@ void HttpSession::SetTimeouts(const TransportTimeouts& timeouts) {
 
 TransferResult HttpSession::Transfer(const TransportRequest& request, TransportSink& sink) {
   const std::wstring url = Wide(request.url);
-  const std::optional<CrackedUrl> cracked = CrackUrl(url);
-  if (!cracked) return {TransferEnd::kSendFailed, LastTransportError()};
-  HINTERNET session = platform_->SessionFor(ChooseProxy(platform_->session.get(), request, url));
-  if (!session) return {TransferEnd::kSendFailed, LastTransportError()};
-  const ScopedInternet connection(WinHttpConnect(session, cracked->host.c_str(), cracked->port, 0));
-  if (!connection.get()) return {TransferEnd::kSendFailed, LastTransportError()};
-  const std::wstring method = Wide(request.method);
-  // The target arrives encoded already and travels as it is.
-  const DWORD flags = (request.secure ? WINHTTP_FLAG_SECURE : 0) | WINHTTP_FLAG_ESCAPE_DISABLE |
-                      WINHTTP_FLAG_ESCAPE_DISABLE_QUERY;
-  const ScopedInternet handle(
-      WinHttpOpenRequest(connection.get(), method.c_str(), cracked->target.c_str(), nullptr,
-                         WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
-  if (!handle.get()) return {TransferEnd::kSendFailed, LastTransportError()};
-  ApplyTimeouts(handle.get(), platform_->timeouts);
-  ApplyRedirectPolicy(handle.get(), request);
-  ApplySecurity(handle.get(), request);
-  ApplyProxyCredentials(handle.get(), request);
-  AddHeaderLines(handle.get(), request.header_lines);
-  return Exchange(handle.get(), request, platform_->timeouts).Run(sink);
+  const std::optional<CrackedUrl> target = CrackUrl(url);
+  if (!target) return {TransferEnd::kNotStarted, GetLastError()};
+  const TransferResult result = platform_->TransferThrough(
+      ChooseProxy(platform_->session.get(), request, url), *target, request, sink);
+  if (result.end != TransferEnd::kSendFailed || request.proxy_mode == ProxyMode::kExplicit) {
+    return result;
+  }
+  return platform_->RetryThroughUserProxy(result, url, *target, request, sink);
 }
 
 }  // namespace updater::platform

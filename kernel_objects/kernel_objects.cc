@@ -130,6 +130,11 @@ bool KernelObjectExists(std::u16string_view name) {
          platform::KernelObjectExists(name);
 }
 
+bool WaitableEventExists(std::u16string_view name) {
+  return !name.empty() && name.size() <= kMaxKernelObjectNameLength &&
+         platform::WaitableEventExists(name);
+}
+
 std::vector<KernelObjectInfo> ListKernelObjects() {
   return platform::ListKernelObjects();
 }

@@ -180,6 +180,11 @@ class NamedMutex {
 // Whether an event or a mutex of this name exists now, whoever created it.
 bool KernelObjectExists(std::u16string_view name);
 
+// Whether an event of this name exists that this process may wait on (on
+// Linux: one of the user's own). Asks for nothing more than waiting, so that
+// an event whose access list allows only that counts as well.
+bool WaitableEventExists(std::u16string_view name);
+
 // Every object that exists now, of every user, in no particular order.
 std::vector<KernelObjectInfo> ListKernelObjects();
 

@@ -631,6 +631,12 @@ bool KernelObjectExists(std::u16string_view name) {
   return false;
 }
 
+// Only the user's own objects can be opened; opening one is all waiting needs.
+bool WaitableEventExists(std::u16string_view name) {
+  return OpenKernelObject(name, KernelObjectKind::kEvent, KernelObjectDisposition::kOpenExisting)
+             .handle != nullptr;
+}
+
 std::vector<KernelObjectInfo> ListKernelObjects() {
   std::vector<KernelObjectInfo> objects;
   const posix::ScopedFd dir_fd = OpenDirectory();

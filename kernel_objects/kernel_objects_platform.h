@@ -49,6 +49,7 @@ void ReleaseMutexOwnership(KernelObjectHandle& mutex);
 // Same contracts as KernelObjectExists, for a name of a valid length, and
 // ListKernelObjects.
 bool KernelObjectExists(std::u16string_view name);
+bool WaitableEventExists(std::u16string_view name);
 std::vector<KernelObjectInfo> ListKernelObjects();
 
 }  // namespace updater::platform

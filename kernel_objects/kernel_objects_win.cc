@@ -134,6 +134,13 @@ bool KernelObjectExists(std::u16string_view name) {
   return false;
 }
 
+bool WaitableEventExists(std::u16string_view name) {
+  const HANDLE handle = OpenEventW(SYNCHRONIZE, FALSE, win::ToWide(name).c_str());
+  if (!handle) return false;
+  CloseHandle(handle);
+  return true;
+}
+
 namespace {
 
 // The object directory that "Global\" names live in; read through ntdll,

@@ -13,8 +13,10 @@
 #include <gtest/gtest.h>
 
 #include "authenticode/installer_signature_check_linux.h"
+#include "authenticode/unsigned_attributes.h"
 #include "tests/authenticode/signature_corpus.h"
 #include "tests/authenticode/test_pe_image.h"
+#include "tests/authenticode/unsigned_attribute_edit.h"
 
 namespace updater {
 namespace {
@@ -55,6 +57,10 @@ TEST(InstallerSignatureTest, CorpusVerdicts) {
       {"future_leaf.exe", SignatureStatus::kTrustedOutsideValidity},
       {"expired_intermediate.exe", SignatureStatus::kTrustedOutsideValidity},
       {"server_auth_leaf.exe", SignatureStatus::kNotForCodeSigning},
+      {"any_use_leaf.exe", SignatureStatus::kNotForCodeSigning},
+      {"any_use_intermediate.exe", SignatureStatus::kTrusted},
+      {"nested_signature.exe", SignatureStatus::kTrusted},
+      {"unauthenticated_blob.exe", SignatureStatus::kMalformedSignature},
       {"unknown_root.exe", SignatureStatus::kUntrustedChain},
       {"missing_intermediate.exe", SignatureStatus::kUntrustedChain},
       {"unsigned_pe32.exe", SignatureStatus::kUnsigned},
@@ -234,6 +240,41 @@ TEST(InstallerSignatureTest, ChangedSignedDataFieldsAreCaught) {
   ASSERT_EQ(image_digest[sha256_oid.size() + 2], 0x04);  // after NULL parameters
   image_digest[sha256_oid.size() + 4] ^= 0x80;
   EXPECT_EQ(CheckBytes(image), SignatureStatus::kBadSignerSignature);
+}
+
+// The signer's signature does not cover its unsigned attributes: only the
+// known kinds, once each and within their limits, may be there.
+TEST(InstallerSignatureTest, UnsignedAttributesAreOnlyTheKnownOnesWithinTheirLimits) {
+  const std::vector<uint8_t> original = ReadFileBytes(CorpusPath("pe32plus_sha256.exe"));
+  const std::vector<uint8_t> countersignature = MakeAttribute(kCountersignatureOid, 2000);
+  const std::vector<uint8_t> timestamp = MakeAttribute(kTimestampOid, kMaxTimestampSize);
+  const std::vector<uint8_t> nested = MakeAttribute(kNestedSignatureOid, kMaxNestedSignatureSize);
+  auto join = [](std::vector<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+  };
+  const struct {
+    const char* what;
+    std::vector<uint8_t> attributes;
+    SignatureStatus expected;
+  } cases[] = {
+      {"none", {}, SignatureStatus::kTrusted},
+      {"each kind once, at its limit", join({countersignature, timestamp, nested}),
+       SignatureStatus::kTrusted},
+      {"58 KiB of an unknown kind", MakeAttribute(kUnknownAttributeOid, 58 * 1024),
+       SignatureStatus::kMalformedSignature},
+      {"a small one of an unknown kind", MakeAttribute(kUnknownAttributeOid, 40),
+       SignatureStatus::kMalformedSignature},
+      {"a known kind twice", join({timestamp, countersignature, timestamp}),
+       SignatureStatus::kMalformedSignature},
+      {"over its limit", MakeAttribute(kCountersignatureOid, kMaxCountersignatureSize + 1),
+       SignatureStatus::kMalformedSignature},
+      {"not an attribute", {0x04, 0x01, 0x00}, SignatureStatus::kMalformedSignature},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CheckBytes(WithUnsignedAttributes(original, c.attributes)), c.expected) << c.what;
+  }
 }
 
 // An image with a table whose first entry holds `payload`.

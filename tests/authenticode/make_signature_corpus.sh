@@ -49,6 +49,18 @@ keyUsage = critical, digitalSignature
 extendedKeyUsage = codeSigning
 subjectKeyIdentifier = hash
 authorityKeyIdentifier = keyid
+[any_use_leaf]
+basicConstraints = critical, CA:false
+keyUsage = critical, digitalSignature
+extendedKeyUsage = anyExtendedKeyUsage
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+[any_use_intermediate]
+basicConstraints = critical, CA:true, pathlen:0
+keyUsage = critical, keyCertSign, cRLSign
+extendedKeyUsage = anyExtendedKeyUsage
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
 [server_auth]
 basicConstraints = critical, CA:false
 keyUsage = critical, digitalSignature
@@ -93,6 +105,12 @@ issue future_leaf "Updater Test Future Publisher" leaf intermediate intermediate
   20900101000000Z 20950101000000Z
 issue server_leaf "Updater Test Server" leaf intermediate intermediate server_auth \
   $valid_from $valid_to
+issue any_use_leaf "Updater Test Publisher For Any Use" leaf intermediate intermediate \
+  any_use_leaf $valid_from $valid_to
+issue any_use_intermediate "Updater Test Intermediate For Any Use" intermediate root root \
+  any_use_intermediate $valid_from $valid_to
+issue leaf_of_any_use "Updater Test Publisher Under Any Use" leaf any_use_intermediate \
+  intermediate code_signing $valid_from $valid_to
 issue leaf_of_expired "Updater Test Publisher Under Expired" leaf expired_intermediate \
   intermediate code_signing $valid_from $valid_to
 issue other_root "Updater Test Unknown Root" other_root other_root other_root root \
@@ -126,6 +144,16 @@ sign expired_intermediate.exe unsigned_pe32plus.exe sha256 leaf_of_expired expir
 sign server_auth_leaf.exe unsigned_pe32plus.exe sha256 server_leaf intermediate
 sign unknown_root.exe unsigned_pe32plus.exe sha256 other_leaf
 sign missing_intermediate.exe unsigned_pe32plus.exe sha256 leaf
+sign any_use_leaf.exe unsigned_pe32plus.exe sha256 any_use_leaf intermediate
+sign any_use_intermediate.exe unsigned_pe32plus.exe sha256 leaf_of_any_use any_use_intermediate
+# A second signature nested in the first one's unsigned attributes, and an
+# attribute of osslsigncode's own that no signature covers.
+cat leaf.pem intermediate.pem >chain.certs
+osslsigncode sign -nest -certs chain.certs -key leaf.key -h sha256 -in pe32plus_sha1.exe \
+  -out nested_signature.exe >/dev/null
+osslsigncode add -addUnauthenticatedBlob -in pe32plus_sha256.exe -out unauthenticated_blob.exe \
+  >/dev/null
+rm chain.certs
 
 rm -f ./*.csr ./*.old ./*.attr ca.log index.txt* serial* ./[0-9A-F][0-9A-F]*.pem
 cd ..

@@ -3,7 +3,8 @@
 // certificates outside their validity period (tolerated here, refused there
 // when the signature has no timestamp) and bytes smuggled into the
 // certificate table behind the signature or into its padding (refused here,
-// ignored there).
+// ignored there), as are unsigned attributes of other kinds than a
+// countersignature, a timestamp or a nested signature.
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -15,6 +16,7 @@
 
 #include "authenticode/installer_signature_check_linux.h"
 #include "tests/authenticode/signature_corpus.h"
+#include "tests/authenticode/unsigned_attribute_edit.h"
 
 namespace updater {
 namespace {
@@ -52,7 +54,8 @@ bool WeAccept(const std::string& path) {
 TEST(OsslsigncodeAgreementTest, AgreesOnTheCorpus) {
   for (const char* name :
        {"pe32_sha1.exe", "pe32_sha256.exe", "pe32_sha384.exe", "pe32plus_sha1.exe",
-        "pe32plus_sha256.exe", "pe32plus_sha512.exe", "server_auth_leaf.exe", "unknown_root.exe",
+        "pe32plus_sha256.exe", "pe32plus_sha512.exe", "server_auth_leaf.exe", "any_use_leaf.exe",
+        "any_use_intermediate.exe", "nested_signature.exe", "unknown_root.exe",
         "missing_intermediate.exe", "unsigned_pe32.exe", "unsigned_pe32plus.exe", "text.txt"}) {
     const std::string path = CorpusPath(name);
     EXPECT_EQ(WeAccept(path), OsslsigncodeAccepts(path)) << name;
@@ -106,6 +109,11 @@ TEST(OsslsigncodeAgreementTest, TamperedCopies) {
   SetLittleEndian32(stuffed, kSecurityEntry + 4, table_size + 16);
   SetLittleEndian32(stuffed, table_offset, GetLittleEndian32(stuffed, table_offset) + 16);
   cases.push_back({"bytes stuffed into the table", stuffed, false});
+  cases.push_back({"58 KiB in an unsigned attribute",
+                   WithUnsignedAttributes(original, MakeAttribute(kUnknownAttributeOid, 58 * 1024)),
+                   false});
+  cases.push_back({"osslsigncode's own unsigned attribute",
+                   ReadFileBytes(CorpusPath("unauthenticated_blob.exe")), false});
 
   // Releases 2.5 (Debian 12) and 2.9 (its backports) give the same verdicts.
   SCOPED_TRACE(OsslsigncodeVersion());

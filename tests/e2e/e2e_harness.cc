@@ -176,7 +176,9 @@ std::string ShellQuote(const std::string& text) {
 
 std::string SignedImage(const std::string& image_file, Signer signer) {
   if (signer == Signer::kUnsigned) return ReadFileBytes(image_file);
-  const std::string publisher = signer == Signer::kTrusted ? "signing" : "stranger";
+  const std::string publisher = signer == Signer::kTrusted  ? "signing"
+                                : signer == Signer::kAnyUse ? "any_use"
+                                                            : "stranger";
   const std::string signed_file = image_file + ".signed";
   RunToolOrThrow({"/usr/bin/osslsigncode", "sign", "-certs", Pki(publisher + "_chain.pem"), "-key",
                   Pki(publisher + "_leaf.key"), "-h", "sha256", "-in", image_file, "-out",

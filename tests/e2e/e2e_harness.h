@@ -63,6 +63,7 @@ std::string ShellQuote(const std::string& text);
 enum class Signer {
   kTrusted,   // the publisher the e2e build trusts
   kStranger,  // a valid signature under a root nobody trusts
+  kAnyUse,    // under the trusted root, a leaf that names no code signing
   kUnsigned,
 };
 

@@ -4,13 +4,17 @@
 # - signing_root.pem: the Authenticode trust anchor embedded in that build;
 #   signing_chain.pem + signing_leaf.key sign the served installers;
 # - stranger_chain.pem + stranger_leaf.key: a publisher under a root nobody trusts;
+# - any_use_chain.pem + any_use_leaf.key: a leaf under the signing root that
+#   allows any extended key usage but does not name code signing;
 # - tls_ca.pem: the CA bundle of that build; tls_server.pem + tls_server.key:
 #   the update service's certificate for 127.0.0.1 and localhost.
 # Run when the build is configured, since the anchors become part of the program.
 set -euo pipefail
 
 output=$(realpath -m "$1")
-[ -s "$output/complete" ] && exit 0
+# Its layout's version: an older one is made again.
+version=2
+[ "$(cat "$output/complete" 2>/dev/null)" = "$version" ] && exit 0
 work="$output.partial"
 rm -rf "$work"
 mkdir -p "$work"
@@ -25,6 +29,11 @@ subjectKeyIdentifier = hash
 basicConstraints = critical, CA:false
 keyUsage = critical, digitalSignature
 extendedKeyUsage = codeSigning
+authorityKeyIdentifier = keyid
+[any_use]
+basicConstraints = critical, CA:false
+keyUsage = critical, digitalSignature
+extendedKeyUsage = anyExtendedKeyUsage
 authorityKeyIdentifier = keyid
 [server]
 basicConstraints = critical, CA:false
@@ -54,13 +63,15 @@ issue() {
 root signing_root "Updater End-to-End Signing Root"
 issue signing_leaf "Updater End-to-End Publisher" signing_root code_signing
 cat signing_leaf.pem >signing_chain.pem
+issue any_use_leaf "Updater End-to-End Publisher For Any Use" signing_root any_use
+cat any_use_leaf.pem >any_use_chain.pem
 root stranger_root "Updater End-to-End Unknown Root"
 issue stranger_leaf "Updater End-to-End Unknown Publisher" stranger_root code_signing
 cat stranger_leaf.pem >stranger_chain.pem
 root tls_ca "Updater End-to-End TLS CA"
 issue tls_server "127.0.0.1" tls_ca server
 rm -f ./*.srl
-date >complete
+echo "$version" >complete
 cd ..
 rm -rf "$output"
 mv "$work" "$output"

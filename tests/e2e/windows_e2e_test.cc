@@ -1,8 +1,9 @@
 // The Windows updater under wine, silent, as the browser starts it: the
 // flows of the Linux suites that mean the same on Windows, against the same
 // loopback update service, with real Windows installers signed at test time.
-// What wine cannot judge (a root nobody trusts) is judged on Linux. The
-// interactive runs show the Win32 dialog on a private X display.
+// wine's trust provider accepts a root nobody trusts; the updater's embedded
+// root refuses it. The interactive runs show the Win32 dialog on a private X
+// display.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "auto_update/localized_text.h"
+#include "tests/authenticode/unsigned_attribute_edit.h"
 #include "tests/e2e/dialog_reader.h"
 #include "tests/e2e/e2e_harness.h"
 #include "tests/e2e/wine_dialog.h"
@@ -174,6 +176,15 @@ TEST_F(WindowsE2eTest, PortableUpdateSwapsTheExtractedFilesIn) {
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "v3");
   EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "old browser");
   EXPECT_EQ(install_->ReadLog(), "");
+
+  // A browser whose event allows nothing but waiting is running all the same.
+  HeldEvent wait_only(WindowsKernelObjectName(install_->WindowsBrowserExe()),
+                      HeldEvent::Kind::kEvent, WineWaitOnlyEventTool());
+  ASSERT_TRUE(wait_only.IsHeld());
+  Offer(service, MakeWindowsInstaller(WindowsPackageRun(ArgumentsFile(), StandardPackage("v4"))));
+  EXPECT_EQ(Run(PortableArguments()), 0);
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "v3");
+  EXPECT_EQ(ReadFileBytes(Installed("new_brelix.exe")), "v4");
 }
 
 TEST_F(WindowsE2eTest, PlugInUpdateStagesAndSwapsOverAReadOnlyLeftover) {
@@ -218,6 +229,11 @@ TEST_F(WindowsE2eTest, DownloadsWithoutAValidSignatureAreDeletedAndNeverRun) {
   other_instructions.replace(other_instructions.find("exit\t0"), 6, "exit\t1");
   const std::vector<std::pair<std::string, std::string>> downloads = {
       {"unsigned", MakeWindowsInstaller(run, Signer::kUnsigned)},
+      // wine's provider trusts any root; the embedded one decides.
+      {"another publisher", MakeWindowsInstaller(run, Signer::kStranger)},
+      {"a leaf for any use", MakeWindowsInstaller(run, Signer::kAnyUse)},
+      {"58 KiB in an unsigned attribute",
+       WithUnsignedAttributes(good, MakeAttribute(kUnknownAttributeOid, 58 * 1024))},
       {"a byte of code changed", TamperedWindowsInstaller(good)},
       {"other instructions", other_instructions},
       {"cut short", good.substr(0, good.size() - 100)},

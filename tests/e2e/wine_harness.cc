@@ -113,9 +113,10 @@ uint32_t ReadLittleEndian32(const std::string& bytes, size_t offset) {
 std::string WindowsBuildUnavailableReason() {
   if (kWindowsBuildDir[0] == '\0')
     return "UPDATER_WINDOWS_BUILD_DIR is empty: no Windows programs to run under wine";
-  for (const char* program : {"tests/e2e/updater/rivazeriduv_updater.exe",
-                              "tests/e2e/test_installer.exe", "tools/kernel_object_tool.exe",
-                              "tests/http/trust_root.exe", "tests/e2e/font_coverage.exe"}) {
+  for (const char* program :
+       {"tests/e2e/updater/rivazeriduv_updater.exe", "tests/e2e/test_installer.exe",
+        "tools/kernel_object_tool.exe", "tests/kernel_objects/wait_only_event.exe",
+        "tests/http/trust_root.exe", "tests/e2e/font_coverage.exe"}) {
     if (!fs::exists(WindowsProgram(program)))
       return WindowsProgram(program) + " is missing: build the Windows tree first";
   }
@@ -212,6 +213,10 @@ std::vector<std::string> DialogFontGaps(const std::string& text) {
 
 ToolCommand WineKernelObjectTool() {
   return UnderWine(WindowsProgram("tools/kernel_object_tool.exe"));
+}
+
+ToolCommand WineWaitOnlyEventTool() {
+  return UnderWine(WindowsProgram("tests/kernel_objects/wait_only_event.exe"));
 }
 
 std::string WindowsKernelObjectName(const std::string& windows_path, const std::string& suffix) {

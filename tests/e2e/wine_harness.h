@@ -75,6 +75,9 @@ class WineFileLock {
 
 // The Windows build's kernel-object tool under wine.
 ToolCommand WineKernelObjectTool();
+// In the tool's place for create-event: an event that allows everyone to wait
+// on it and nothing else.
+ToolCommand WineWaitOnlyEventTool();
 // "Global\" + the prefix the Windows updater derives from `windows_path`
 // ("\" turned into "!", ASCII letters lowered) + suffix.
 std::string WindowsKernelObjectName(const std::string& windows_path,

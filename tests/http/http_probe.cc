@@ -42,6 +42,8 @@ class RecordingSink : public TransportSink {
 
 const char* EndName(TransferEnd end) {
   switch (end) {
+    case TransferEnd::kNotStarted:
+      return "not-started";
     case TransferEnd::kSendFailed:
       return "send-failed";
     case TransferEnd::kReceiveFailed:

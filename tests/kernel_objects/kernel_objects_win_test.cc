@@ -1,6 +1,8 @@
 // The named objects on Windows, seen from this process and from another one
 // (the kernel-object tool), as the browser sees them.
 #include <windows.h>
+// After windows.h.
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -107,6 +109,26 @@ TEST(KernelObjectsWinTest, EventsShareOneStateAndNamesOneNamespace) {
   EXPECT_FALSE(KernelObjectExists(UniqueName(u"missing")));
   event.Close();
   EXPECT_EQ(verifier->open_handle_count(), handles_before + 2) << "again and opened are left";
+}
+
+// As a browser may make its events: everyone may wait, nobody may change it.
+TEST(KernelObjectsWinTest, AnEventThatAllowsOnlyWaitingExistsForWaiting) {
+  const std::u16string name = UniqueName(u"wait_only");
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      L"D:(A;;0x00100000;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+  const HANDLE event =
+      CreateEventW(&attributes, TRUE, FALSE, std::wstring(name.begin(), name.end()).c_str());
+  LocalFree(descriptor);
+  ASSERT_NE(event, nullptr);
+  EXPECT_TRUE(WaitableEventExists(name));
+  EXPECT_FALSE(NamedEvent::Open(name).IsValid()) << "opening it to change it is refused";
+  const std::u16string mutex_name = UniqueName(u"wait_only_mutex");
+  const NamedMutex mutex = NamedMutex::Create(mutex_name);
+  EXPECT_FALSE(WaitableEventExists(mutex_name));
+  EXPECT_FALSE(WaitableEventExists(UniqueName(u"missing")));
+  CloseHandle(event);
 }
 
 TEST(KernelObjectsWinTest, WaitReturnsTheLowestSignalledIndexOrTimesOut) {
