@@ -29,8 +29,19 @@ unsigned WorkerThread::Work() {
 }
 
 void WorkerThread::NoteDialogClosing() {
+  const bool installing = stop_.Stop();
   const std::lock_guard<std::mutex> lock(mutex_);
-  if (!has_ended_) stopped_while_running_ = true;
+  if (has_ended_) return;
+  if (installing) {
+    stopped_while_installing_ = true;
+  } else {
+    stopped_while_running_ = true;
+  }
+}
+
+bool WorkerThread::OutlivesDialog() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return stopped_while_installing_;
 }
 
 void WorkerThread::Stop() {
