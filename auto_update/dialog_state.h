@@ -56,7 +56,9 @@ struct DialogTeardown {
   // First, as destruction begins: a worker that has not finished by now
   // gets the result 1, even when the cancellation lets it finish at once.
   std::function<void()> closing;
-  std::function<void()> stop_worker;
+  // Stops the worker; true when an installer or package it started goes on
+  // to its end all the same.
+  std::function<bool()> stop_worker;
   std::function<void()> end_message_loop;  // with exit code 0
 };
 
@@ -90,6 +92,7 @@ class UpdateDialog {
   void Confirm();
   void OpenFolder();
   void Close();
+  void CloseByUser();
   const char16_t* Localized(const LocalizedText& entry) const;
   std::u16string Text(const LocalizedText& entry) const;
 

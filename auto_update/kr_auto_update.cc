@@ -86,7 +86,7 @@ UpdateResult RunWithDialog(UpdaterState& state,
   });
   UpdateDialog dialog(*window, state,
                       {.closing = [&worker] { worker.NoteDialogClosing(); },
-                       .stop_worker = [&worker] { worker.Stop(); },
+                       .stop_worker = [&worker] { return worker.Stop(); },
                        .end_message_loop = [&window] { window->EndMessageLoop(); }});
   if (!window->Show(dialog)) return kExitNoDialog;
   if (!worker.Start()) {

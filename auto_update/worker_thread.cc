@@ -44,8 +44,8 @@ bool WorkerThread::OutlivesDialog() {
   return stopped_while_installing_;
 }
 
-void WorkerThread::Stop() {
-  stop_.Stop();
+bool WorkerThread::Stop() {
+  return stop_.Stop();
 }
 
 bool WorkerThread::WaitForEnd(std::chrono::milliseconds timeout) {

@@ -36,8 +36,9 @@ class WorkerThread {
   // True when the dialog went while an installation was under way: the run
   // waits for the worker, without limit, and ends with its result.
   bool OutlivesDialog();
-  // Takes every further step from the worker.
-  void Stop();
+  // Takes every further step from the worker; true when an installer or
+  // package it started goes on to its end all the same.
+  bool Stop();
   // True once the worker has ended, waiting at most `timeout` for it.
   bool WaitForEnd(std::chrono::milliseconds timeout);
   // Waits for the worker to end: the run's result, kExitNoWorkerResult when
