@@ -298,7 +298,7 @@ void UpdateDialog::Close() {
 // dialog.
 void UpdateDialog::CloseByUser() {
   if (!state_) return;
-  if (state_->state != kStateFinished && teardown_.stop_worker && teardown_.stop_worker()) {
+  if (state_->state != kStateFinished && teardown_.closing && teardown_.closing()) {
     view_.Hide();
     return;
   }

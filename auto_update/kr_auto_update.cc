@@ -85,8 +85,8 @@ UpdateResult RunWithDialog(UpdaterState& state,
     window->PostNotification(code, std::move(value));
   });
   UpdateDialog dialog(*window, state,
-                      {.closing = [&worker] { worker.NoteDialogClosing(); },
-                       .stop_worker = [&worker] { return worker.Stop(); },
+                      {.closing = [&worker] { return worker.NoteDialogClosing(); },
+                       .stop_worker = [&worker] { worker.Stop(); },
                        .end_message_loop = [&window] { window->EndMessageLoop(); }});
   if (!window->Show(dialog)) return kExitNoDialog;
   if (!worker.Start()) {

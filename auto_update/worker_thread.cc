@@ -28,15 +28,16 @@ unsigned WorkerThread::Work() {
   return static_cast<unsigned>(result);
 }
 
-void WorkerThread::NoteDialogClosing() {
+bool WorkerThread::NoteDialogClosing() {
   const bool installing = stop_.Stop();
   const std::lock_guard<std::mutex> lock(mutex_);
-  if (has_ended_) return;
+  if (has_ended_ || stopped_while_running_) return false;
   if (installing) {
     stopped_while_installing_ = true;
   } else {
     stopped_while_running_ = true;
   }
+  return installing;
 }
 
 bool WorkerThread::OutlivesDialog() {
@@ -44,8 +45,8 @@ bool WorkerThread::OutlivesDialog() {
   return stopped_while_installing_;
 }
 
-bool WorkerThread::Stop() {
-  return stop_.Stop();
+void WorkerThread::Stop() {
+  stop_.Stop();
 }
 
 bool WorkerThread::WaitForEnd(std::chrono::milliseconds timeout) {

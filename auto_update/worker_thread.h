@@ -30,15 +30,15 @@ class WorkerThread {
   // False when no thread could be started.
   bool Start();
   // The dialog is going away: the worker is stopped. Unless it has finished
-  // or has an installation under way, it gets the result kExitWorkerStopped,
-  // however it ends.
-  void NoteDialogClosing();
+  // or has an installation under way (then true), it gets the result
+  // kExitWorkerStopped, however it ends. Calls after the first change
+  // nothing.
+  bool NoteDialogClosing();
   // True when the dialog went while an installation was under way: the run
   // waits for the worker, without limit, and ends with its result.
   bool OutlivesDialog();
-  // Takes every further step from the worker; true when an installer or
-  // package it started goes on to its end all the same.
-  bool Stop();
+  // Takes every further step from the worker.
+  void Stop();
   // True once the worker has ended, waiting at most `timeout` for it.
   bool WaitForEnd(std::chrono::milliseconds timeout);
   // Waits for the worker to end: the run's result, kExitNoWorkerResult when

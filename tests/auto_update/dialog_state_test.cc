@@ -95,11 +95,11 @@ struct Harness {
           [this] {
             view.log.push_back(std::string("closing") +
                                (destroyed() || state.cancel_event.IsSignaled() ? " late" : ""));
+            return installation_under_way;
           },
           [this] {
             view.log.push_back(std::string("stop_worker") + (destroyed() ? " state_gone" : "") +
                                (state.cancel_event.IsSignaled() ? " cancel_set" : ""));
-            return installation_under_way;
           },
           [this] { view.log.push_back("end_loop"); }}};
 };
@@ -407,7 +407,7 @@ TEST(DialogStateTest, DestructionOrderAndAfterwards) {
   h.Post(kNotifyBrowserReady, kBrowserSetup);
   EXPECT_TRUE(h.dialog.OnCommand(kCommandAbort));
   EXPECT_EQ(h.view.log,
-            (std::vector<std::string>{"stop_worker", "destroy", "closing",
+            (std::vector<std::string>{"closing", "destroy", "closing",
                                       "stop_worker state_gone cancel_set", "end_loop"}));
   const Screen screen = h.view.screen;
   h.dialog.OnDestroy();  // the platform's own report of the window going
@@ -455,7 +455,7 @@ TEST(DialogStateTest, ClosingDuringAnInstallationHidesUntilTheWorkerFinishes) {
     h.Post(kNotifyBrowserInstalling);
     EXPECT_TRUE(h.dialog.OnCommand(command));
     h.Post(kNotifyBrowserResult, int64_t{0});
-    EXPECT_EQ(h.view.log, (std::vector<std::string>{"stop_worker", "hide"}));
+    EXPECT_EQ(h.view.log, (std::vector<std::string>{"closing", "hide"}));
     EXPECT_FALSE(h.state.cancel_event.IsSignaled());
     h.Post(kNotifyFinished);
     EXPECT_TRUE(h.destroyed());
