@@ -252,7 +252,7 @@ bool UpdateDialog::OnCommand(int command) {
       return true;
     case kCommandCancel:
     case kCommandAbort:
-      Close();
+      CloseByUser();
       return true;
     case kCommandOpenFolder:
       OpenFolder();
@@ -289,6 +289,20 @@ void UpdateDialog::Close() {
   if (!state_) return;
   view_.Destroy();
   OnDestroy();
+}
+
+// An installer or package already started is waited for out of sight: the
+// swap that follows completes, the browser and a second updater see the
+// installation until it ends, and the run ends with its result. The
+// notification that the worker finished, its last, then closes the hidden
+// dialog.
+void UpdateDialog::CloseByUser() {
+  if (!state_) return;
+  if (state_->state != kStateFinished && teardown_.closing && teardown_.closing()) {
+    view_.Hide();
+    return;
+  }
+  Close();
 }
 
 // A flow waiting for the user's confirmation wakes up cancelled, and the

@@ -53,9 +53,11 @@ struct LocalizedText;
 
 // What ends the run once the dialog is gone.
 struct DialogTeardown {
-  // First, as destruction begins: a worker that has not finished by now
-  // gets the result 1, even when the cancellation lets it finish at once.
-  std::function<void()> closing;
+  // First, as the user closes the dialog and again as destruction begins:
+  // stops the worker; a worker that has not finished by now gets the result
+  // 1, even when the cancellation lets it finish at once, unless an
+  // installer or package it started goes on to its end, which answers true.
+  std::function<bool()> closing;
   std::function<void()> stop_worker;
   std::function<void()> end_message_loop;  // with exit code 0
 };
@@ -90,6 +92,7 @@ class UpdateDialog {
   void Confirm();
   void OpenFolder();
   void Close();
+  void CloseByUser();
   const char16_t* Localized(const LocalizedText& entry) const;
   std::u16string Text(const LocalizedText& entry) const;
 

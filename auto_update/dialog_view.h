@@ -30,6 +30,8 @@ class DialogView {
   virtual void EnableButton(DialogButton button, bool enabled) = 0;
   virtual void LabelButton(DialogButton button, const std::u16string& label) = 0;
   virtual bool IsVisible() const = 0;
+  // Takes the window off the screen; it stays until destroyed.
+  virtual void Hide() = 0;
   // A file-manager window on the file's folder with the file selected; an
   // empty path opens it without a selection. Failures are not reported.
   virtual void OpenFolder(const FsPath& selected) = 0;

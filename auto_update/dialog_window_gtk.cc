@@ -111,6 +111,9 @@ class GtkDialogWindow : public DialogWindow {
     gtk_button_set_label(GTK_BUTTON(Button(button)), Utf8(label).c_str());
   }
   bool IsVisible() const override { return window_ && gtk_widget_get_visible(window_); }
+  void Hide() override {
+    if (window_) gtk_widget_hide(window_);
+  }
   void OpenFolder(const FsPath& selected) override { ShowInFileManager(selected); }
   void Destroy() override {
     if (window_) gtk_widget_destroy(window_);

@@ -142,6 +142,9 @@ class WinDialogWindow : public DialogWindow {
     const HWND window = window_.load();
     return window && IsWindowVisible(window);
   }
+  void Hide() override {
+    if (const HWND window = window_.load()) ShowWindow(window, SW_HIDE);
+  }
   void OpenFolder(const FsPath& selected) override { ShowInFileManager(selected); }
   void Destroy() override {
     if (const HWND window = window_.load()) DestroyWindow(window);

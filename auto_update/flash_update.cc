@@ -63,7 +63,7 @@ UpdateResult RunInstallerAndSwap(const UpdateContext& context,
                       platform::LastError());
       return kFlashInstallerStartFailed;
   }
-  if (!context.RunStep([&] { SwapStagedPlugin(directories); })) return kExitWorkerStopped;
+  SwapStagedPlugin(directories);
   return kResultInstalled;
 }
 

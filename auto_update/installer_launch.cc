@@ -34,10 +34,11 @@ ParsedCommandLine SilentExtractionCommand(const FsPath& program, const FsPath& d
 LaunchOutcome LaunchAndWait(const UpdateContext& context, const ParsedCommandLine& command_line) {
   ProcessHandle process;
   int start_error = 0;
-  // Only the start is a step: the wait must not hold a stop off.
-  const bool started_or_failed = context.RunStep([&] {
+  // Only the start holds a stop off, never the wait.
+  const bool started_or_failed = context.StartInstallation([&] {
     process = LaunchProcess(command_line, LaunchOptions{});
     if (!process.IsValid()) start_error = platform::LastError();
+    return process.IsValid();
   });
   if (!started_or_failed) return LaunchOutcome::kStopped;
   if (!process.IsValid()) {

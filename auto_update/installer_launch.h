@@ -24,7 +24,8 @@ enum class LaunchOutcome {
 };
 
 // Runs a verified installer or package to its end unless the run is stopped
-// before it starts. A stop that comes later leaves it running, never killed.
+// before it starts. A stop that comes later leaves it running, never killed,
+// and waits for it.
 LaunchOutcome LaunchAndWait(const UpdateContext& context, const ParsedCommandLine& command_line);
 
 }  // namespace updater

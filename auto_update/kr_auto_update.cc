@@ -68,8 +68,9 @@ UpdateResult RunWorkerToTheEnd(UpdaterState& state, const ParsedCommandLine& com
 }
 
 // How long a stopped worker may take to end before the process ends without
-// it: it may be blocked in a connection attempt or waiting for an installer
-// it started, which is left to finish.
+// it: it may be blocked in a connection attempt. A worker that had started
+// an installer or package is waited for instead, so that the swap completes
+// and both mutexes stay held until it has.
 constexpr std::chrono::milliseconds kStoppedWorkerGrace{800};
 
 // The dialog exists before the worker starts, so the first notification
@@ -84,7 +85,7 @@ UpdateResult RunWithDialog(UpdaterState& state,
     window->PostNotification(code, std::move(value));
   });
   UpdateDialog dialog(*window, state,
-                      {.closing = [&worker] { worker.NoteDialogClosing(); },
+                      {.closing = [&worker] { return worker.NoteDialogClosing(); },
                        .stop_worker = [&worker] { worker.Stop(); },
                        .end_message_loop = [&window] { window->EndMessageLoop(); }});
   if (!window->Show(dialog)) return kExitNoDialog;
@@ -93,7 +94,7 @@ UpdateResult RunWithDialog(UpdaterState& state,
     return kExitNoWorkerResult;
   }
   window->RunMessageLoop();
-  if (!worker.WaitForEnd(kStoppedWorkerGrace)) {
+  if (!worker.OutlivesDialog() && !worker.WaitForEnd(kStoppedWorkerGrace)) {
     singleton.Release();
     platform::ExitProcessNow(kExitWorkerStopped);
   }

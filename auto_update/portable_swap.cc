@@ -60,19 +60,33 @@ UpdateResult SwapWhileRunning(const FsPath& extract_dir, const FsPath& install_d
   return kResultInstalled;
 }
 
+// The installation holds a whole "brelix.exe" at every instant, the old one
+// or the new: the old one stays where it is, with a second name, while the
+// rest of the package moves in, and the new one replaces it last, in one
+// rename.
 UpdateResult SwapWhileIdle(const FsPath& extract_dir,
                            const FsPath& install_dir,
                            const FsPath& browser_exe,
                            const FsPath& old_exe) {
-  if (!MovePath(browser_exe, old_exe)) {
+  if (!LinkOrCopyFile(browser_exe, old_exe)) {
     return CopyFailure(kLogLineIdleMoveOldFailed, kBrowserIdleMoveOldFailed);
   }
-  if (!MoveDirectoryContents(extract_dir, install_dir)) {
-    // A failed merge must not leave the installation without a browser.
-    if (!PathExists(browser_exe)) MovePath(old_exe, browser_exe);
+  const bool rest_moved = MoveDirectoryContents(extract_dir, install_dir, kBrowserExeName);
+  const bool new_in_place = MovePath(JoinPath(extract_dir, kBrowserExeName), browser_exe);
+  // Without the new browser the old one is still in place: its second name
+  // goes.
+  if (!new_in_place) DeletePath(old_exe, /*recursive=*/false);
+  if (!new_in_place || !rest_moved) {
     return CopyFailure(kLogLineIdleMoveFilesFailed, kBrowserIdleMoveFilesFailed);
   }
   return kResultInstalled;
+}
+
+// A swap that an earlier updater left half-done may have left the previous
+// browser only as "old_brelix.exe": it goes back before that name is freed.
+void DeleteOldExecutable(const FsPath& browser_exe, const FsPath& old_exe) {
+  if (!PathExists(browser_exe)) MovePath(old_exe, browser_exe);
+  DeletePath(old_exe, /*recursive=*/false);
 }
 
 UpdateResult PackageStartFailure(int error) {
@@ -88,7 +102,7 @@ UpdateResult SwapPortableFiles(const UpdateContext& context,
                                const FsPath& install_dir) {
   const UpdaterState& state = context.state;
   const FsPath old_exe = JoinPath(install_dir, kOldBrowserExeName);
-  DeletePath(old_exe, /*recursive=*/false);
+  DeleteOldExecutable(state.browser_exe_path, old_exe);
   RemoveOlderVersionDirectories(install_dir, state.current_browser_version);
 
   const FsPath extract_dir = JoinPath(temp_dir, kPortableExtractDirName);
@@ -109,21 +123,21 @@ UpdateResult SwapPortableFiles(const UpdateContext& context,
   if (!PathExists(JoinPath(extract_dir, kBrowserExeName))) {
     return kBrowserPackageWithoutExecutable;
   }
-  // One step: a stop waits for the installation to be whole again.
-  UpdateResult result = kExitWorkerStopped;
-  context.RunStep([&] {
-    const bool running = BrowserIsRunning(state.real_exe_path);
-    DeletePath(old_exe, /*recursive=*/false);
-    result = running ? SwapWhileRunning(extract_dir, install_dir)
-                     : SwapWhileIdle(extract_dir, install_dir, state.browser_exe_path, old_exe);
-  });
-  return result;
+  // Once the package has run, its files go in whatever the dialog does: a
+  // closed dialog waits for the swap.
+  const bool running = BrowserIsRunning(state.real_exe_path);
+  DeleteOldExecutable(state.browser_exe_path, old_exe);
+  return running ? SwapWhileRunning(extract_dir, install_dir)
+                 : SwapWhileIdle(extract_dir, install_dir, state.browser_exe_path, old_exe);
 }
 
-bool MoveDirectoryContents(const FsPath& from_dir, const FsPath& to_dir) {
+bool MoveDirectoryContents(const FsPath& from_dir,
+                           const FsPath& to_dir,
+                           std::u16string_view kept_back) {
   bool all_moved = true;
   DirectoryWalker walker(from_dir, /*recursive=*/false, kWalkFiles | kWalkDirectories);
   for (FsPath entry = walker.Next(); !entry.empty(); entry = walker.Next()) {
+    if (walker.Entry().name == kept_back) continue;
     // A directory is moved onto to_dir itself: the rename is refused and the
     // copy-and-delete fallback merges it into the directory of its name.
     const FsPath destination =

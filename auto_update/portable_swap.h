@@ -1,6 +1,8 @@
 #ifndef AUTO_UPDATE_PORTABLE_SWAP_H_
 #define AUTO_UPDATE_PORTABLE_SWAP_H_
 
+#include <string_view>
+
 #include "auto_update/update_context.h"
 #include "auto_update/update_result.h"
 #include "base/fs_path.h"
@@ -11,7 +13,8 @@ namespace updater {
 // version directories below the running version, runs the package to
 // extract itself into temp_dir, and moves the extracted files into
 // install_dir, leaving a running browser's executable alone: 0, 7, 17, 18,
-// 19, 21 or 22 (1 when the run was stopped before the package or the swap).
+// 19, 21 or 22 (1 when the run was stopped before the package started).
+// Once the package has started, the swap follows whatever the dialog does.
 UpdateResult SwapPortableFiles(const UpdateContext& context,
                                const FsPath& download_path,
                                const FsPath& temp_dir,
@@ -19,8 +22,10 @@ UpdateResult SwapPortableFiles(const UpdateContext& context,
 
 // Moves every entry of from_dir into to_dir, files replacing files and
 // directories merging into directories; tries every entry and tells whether
-// all of them moved.
-bool MoveDirectoryContents(const FsPath& from_dir, const FsPath& to_dir);
+// all of them moved. An entry named `kept_back` stays where it is.
+bool MoveDirectoryContents(const FsPath& from_dir,
+                           const FsPath& to_dir,
+                           std::u16string_view kept_back = {});
 
 }  // namespace updater
 

@@ -8,12 +8,12 @@ void UpdateContext::PostNotification(NotifyCode code, NotificationValue value) c
   if (state.interactive && poster) poster(code, std::move(value));
 }
 
-bool UpdateContext::RunStep(const std::function<void()>& step) const {
+bool UpdateContext::StartInstallation(const std::function<bool()>& start) const {
   if (!stop) {
-    step();
+    start();
     return true;
   }
-  return stop->RunStep(step);
+  return stop->StartInstallation(start);
 }
 
 }  // namespace updater

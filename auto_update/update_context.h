@@ -22,8 +22,9 @@ struct UpdateContext {
   // Posts through `poster` in interactive mode; a silent run posts nothing.
   void PostNotification(NotifyCode code, NotificationValue value) const;
   bool IsStopped() const { return stop && stop->IsStopped(); }
-  // Runs `step` unless the run was stopped; true when it ran.
-  bool RunStep(const std::function<void()>& step) const;
+  // Runs `start` (see WorkerStop::StartInstallation) unless the run was
+  // stopped; true when it ran.
+  bool StartInstallation(const std::function<bool()>& start) const;
 };
 
 }  // namespace updater

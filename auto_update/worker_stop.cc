@@ -2,15 +2,16 @@
 
 namespace updater {
 
-void WorkerStop::Stop() {
-  const std::lock_guard<std::mutex> lock(step_mutex_);
+bool WorkerStop::Stop() {
+  const std::lock_guard<std::mutex> lock(mutex_);
   stopped_.store(true, std::memory_order_release);
+  return installing_;
 }
 
-bool WorkerStop::RunStep(const std::function<void()>& step) const {
-  const std::lock_guard<std::mutex> lock(step_mutex_);
+bool WorkerStop::StartInstallation(const std::function<bool()>& start) const {
+  const std::lock_guard<std::mutex> lock(mutex_);
   if (IsStopped()) return false;
-  step();
+  if (start()) installing_ = true;
   return true;
 }
 

@@ -8,20 +8,23 @@
 namespace updater {
 
 // How the dialog stops the worker when it goes away. Once Stop() has
-// returned, the worker begins no further step, and a step it had begun (the
-// start of a program, a swap of files) is complete: a step is never cut in
-// half, and nothing is started after the user closed the dialog.
+// returned, the worker begins nothing further: no download continues and no
+// installer or package starts. One that had started already is an
+// installation under way: the worker waits for it and for the swap that
+// follows, and the run ends with its result.
 class WorkerStop {
  public:
-  void Stop();
+  // True when an installation was already under way.
+  bool Stop();
   bool IsStopped() const { return stopped_.load(std::memory_order_acquire); }
-  // Runs `step` unless stopped, holding Stop() off until it is done; true
-  // when it ran.
-  bool RunStep(const std::function<void()>& step) const;
+  // Runs `start`, which starts an installer or package and tells whether it
+  // did, unless stopped, holding Stop() off meanwhile; true when it ran.
+  bool StartInstallation(const std::function<bool()>& start) const;
 
  private:
-  mutable std::mutex step_mutex_;
+  mutable std::mutex mutex_;
   std::atomic<bool> stopped_{false};
+  mutable bool installing_ = false;  // guarded by mutex_
 };
 
 }  // namespace updater

@@ -28,9 +28,21 @@ unsigned WorkerThread::Work() {
   return static_cast<unsigned>(result);
 }
 
-void WorkerThread::NoteDialogClosing() {
+bool WorkerThread::NoteDialogClosing() {
+  const bool installing = stop_.Stop();
   const std::lock_guard<std::mutex> lock(mutex_);
-  if (!has_ended_) stopped_while_running_ = true;
+  if (has_ended_ || stopped_while_running_) return false;
+  if (installing) {
+    stopped_while_installing_ = true;
+  } else {
+    stopped_while_running_ = true;
+  }
+  return installing;
+}
+
+bool WorkerThread::OutlivesDialog() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return stopped_while_installing_;
 }
 
 void WorkerThread::Stop() {

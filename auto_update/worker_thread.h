@@ -29,9 +29,14 @@ class WorkerThread {
 
   // False when no thread could be started.
   bool Start();
-  // The dialog is going away: a worker that has not finished yet gets the
-  // result kExitWorkerStopped, however it ends.
-  void NoteDialogClosing();
+  // The dialog is going away: the worker is stopped. Unless it has finished
+  // or has an installation under way (then true), it gets the result
+  // kExitWorkerStopped, however it ends. Calls after the first change
+  // nothing.
+  bool NoteDialogClosing();
+  // True when the dialog went while an installation was under way: the run
+  // waits for the worker, without limit, and ends with its result.
+  bool OutlivesDialog();
   // Takes every further step from the worker.
   void Stop();
   // True once the worker has ended, waiting at most `timeout` for it.
@@ -49,6 +54,7 @@ class WorkerThread {
   std::condition_variable ended_;
   bool has_ended_ = false;
   bool stopped_while_running_ = false;
+  bool stopped_while_installing_ = false;
   // The worker's result is the thread's.
   platform::JoinableThread thread_;
 };

@@ -113,6 +113,20 @@ bool CopyFileAt(EntryAt from, EntryAt to, bool writable) {
   return false;
 }
 
+bool LinkFileAt(EntryAt from, EntryAt to) {
+  std::string from_name;
+  std::string to_name;
+  if (!ToNativeNames(from, to, from_name, to_name)) return false;
+  const int from_fd = DescriptorOf(from.directory);
+  const int to_fd = DescriptorOf(to.directory);
+  std::string temporary;
+  // Without AT_SYMLINK_FOLLOW a link is linked as itself.
+  const auto create = [from_fd, &from_name](int dir_fd, const char* name) {
+    return linkat(from_fd, from_name.c_str(), dir_fd, name, 0) == 0;
+  };
+  return CreateFresh(to_fd, create, temporary) && ReplaceWith(to_fd, temporary, to_name);
+}
+
 bool CopyLink(EntryAt from, EntryAt to) {
   std::string from_name;
   std::string to_name;

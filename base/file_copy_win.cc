@@ -117,6 +117,17 @@ bool CopyFileAt(EntryAt from, EntryAt to, bool writable) {
   return ReplaceWith(temporary, to_path);
 }
 
+bool LinkFileAt(EntryAt from, EntryAt to) {
+  std::wstring from_path;
+  std::wstring to_path;
+  if (!EntryPath(from, from_path) || !EntryPath(to, to_path)) return false;
+  std::wstring temporary;
+  const auto create = [&from_path](const std::wstring& path) {
+    return CreateHardLinkW(path.c_str(), from_path.c_str(), nullptr) != FALSE;
+  };
+  return CreateFresh(to.directory, create, temporary) && ReplaceWith(temporary, to_path);
+}
+
 // A directory link is a directory entry, which no rename may replace: an
 // old link or file at `to` is removed first.
 bool CopyLink(EntryAt from, EntryAt to) {

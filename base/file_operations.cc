@@ -194,6 +194,19 @@ bool CopyOneFile(const FsPath& from, const FsPath& to) {
                               EntryAt{to_parent, LastComponent(to)}, /*writable=*/true);
 }
 
+bool LinkOrCopyFile(const FsPath& from, const FsPath& to) {
+  if (!IsCopyablePair(from, to)) return false;
+  const DirectoryHandle from_parent = OpenParent(from);
+  const DirectoryHandle to_parent = OpenParent(to);
+  if (!from_parent.IsValid() || !to_parent.IsValid()) return false;
+  const std::u16string from_name = LastComponent(from);
+  const std::u16string to_name = LastComponent(to);
+  const EntryAt source{from_parent, from_name};
+  const EntryAt target{to_parent, to_name};
+  return platform::LinkFileAt(source, target) ||
+         platform::CopyFileAt(source, target, /*writable=*/false);
+}
+
 bool CopyTree(const FsPath& from, const FsPath& to) {
   if (!IsCopyablePair(from, to)) return false;
   if (!IsCopyOutside(from, to) || !PathExists(from)) return false;

@@ -40,6 +40,12 @@ bool DeleteMatching(const FsPath& dir, std::u16string_view pattern, bool recursi
 // or a named pipe at `from` is refused.
 bool CopyOneFile(const FsPath& from, const FsPath& to);
 
+// Gives the file `from` a second name `to` (a hard link), or where that
+// cannot be had, copies it there as CopyOneFile does but keeping its mode.
+// A file or link at `to` is replaced at once, never left half-written; a
+// link at `from` is linked as itself.
+bool LinkOrCopyFile(const FsPath& from, const FsPath& to);
+
 // Copies a file or a whole directory tree, links as links. When `to` is an
 // existing directory, `from` itself goes inside it. Refuses a path with a
 // ".." component, and to copy into `from` (a plain text prefix test of the

@@ -43,6 +43,10 @@ bool CopyFileAt(EntryAt from, EntryAt to, bool writable);
 // Creates at `to` a link with the text of the link `from`, replacing a file
 // or link there the same way.
 bool CopyLink(EntryAt from, EntryAt to);
+// Gives the file or link `from` a second name at `to` (a hard link),
+// replacing a file or link there the same way as a copy does. Fails where
+// the file system has no such links, or across volumes.
+bool LinkFileAt(EntryAt from, EntryAt to);
 // Renames `from` to `to`, replacing a file or link there but never a
 // directory; a file or link that cannot be renamed across volumes is copied
 // and then deleted.

@@ -8,15 +8,13 @@
 #include "base/file_util_win.h"
 
 // Windows' own calls already act on a link itself and never on its target
-// (attributes, delete, remove, rename), refuse to rename onto a directory,
-// and copy a file across volumes when asked; the directories involved are
+// (attributes, delete, remove, rename) and refuse to rename onto a
+// directory; the directories involved are
 // kept in place by their open handles (see directory_handle_win.cc).
 namespace updater::platform {
 namespace {
 
 using win::EntryPath;
-
-constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED;
 
 // The attributes SetFileAttributesW takes back: the read-only bit cleared,
 // the bits it cannot set left out.
@@ -77,8 +75,23 @@ bool CreateDirectoryAt(EntryAt entry) {
 bool MovePath(EntryAt from, EntryAt to) {
   std::wstring from_path;
   std::wstring to_path;
-  return EntryPath(from, from_path) && EntryPath(to, to_path) &&
-         MoveFileExW(from_path.c_str(), to_path.c_str(), kMoveFlags);
+  if (!EntryPath(from, from_path) || !EntryPath(to, to_path)) return false;
+  if (MoveFileExW(from_path.c_str(), to_path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  const DWORD error = GetLastError();
+  const FileAttributes source = win::AttributesOf(from_path);
+  const bool is_link = (source & kFileAttributeReparsePoint) != 0;
+  const bool is_directory = (source & kFileAttributeDirectory) != 0;
+  if (error != ERROR_NOT_SAME_DEVICE || source == kInvalidFileAttributes ||
+      (is_directory && !is_link)) {
+    ::SetLastError(error);
+    return false;
+  }
+  // Another volume: the file or link is copied whole beside `to` and renamed
+  // onto it (the system's own copying move writes into `to` itself), and
+  // only then does the original go.
+  const bool copied = is_link ? CopyLink(from, to) : CopyFileAt(from, to, /*writable=*/false);
+  return copied && (is_directory ? RemoveDirectoryW(from_path.c_str())
+                                 : DeleteFileW(from_path.c_str())) != FALSE;
 }
 
 FsPath FullPath(const FsPath& path) {

@@ -48,6 +48,10 @@ class RecordingView : public DialogView {
   }
   bool IsVisible() const override { return visible; }
   void OpenFolder(const FsPath& selected) override { opened.push_back(selected.value()); }
+  void Hide() override {
+    visible = false;
+    log.push_back("hide");
+  }
   void Destroy() override { log.push_back("destroy"); }
 
   Screen screen;
@@ -83,6 +87,7 @@ struct Harness {
   bool destroyed() const { return dialog.state() == nullptr; }
 
   UpdaterState state;
+  bool installation_under_way = false;
   RecordingView view;
   UpdateDialog dialog{
       view, state,
@@ -90,6 +95,7 @@ struct Harness {
           [this] {
             view.log.push_back(std::string("closing") +
                                (destroyed() || state.cancel_event.IsSignaled() ? " late" : ""));
+            return installation_under_way;
           },
           [this] {
             view.log.push_back(std::string("stop_worker") + (destroyed() ? " state_gone" : "") +
@@ -401,8 +407,8 @@ TEST(DialogStateTest, DestructionOrderAndAfterwards) {
   h.Post(kNotifyBrowserReady, kBrowserSetup);
   EXPECT_TRUE(h.dialog.OnCommand(kCommandAbort));
   EXPECT_EQ(h.view.log,
-            (std::vector<std::string>{"destroy", "closing", "stop_worker state_gone cancel_set",
-                                      "end_loop"}));
+            (std::vector<std::string>{"closing", "destroy", "closing",
+                                      "stop_worker state_gone cancel_set", "end_loop"}));
   const Screen screen = h.view.screen;
   h.dialog.OnDestroy();  // the platform's own report of the window going
   h.Post(kNotifyBrowserChecking);
@@ -412,7 +418,7 @@ TEST(DialogStateTest, DestructionOrderAndAfterwards) {
   EXPECT_EQ(h.view.screen, screen);
   EXPECT_TRUE(h.view.opened.empty());
   EXPECT_FALSE(h.state.continue_event.IsSignaled());
-  EXPECT_EQ(h.view.log.size(), 4u);
+  EXPECT_EQ(h.view.log.size(), 5u);
 }
 
 TEST(DialogStateTest, FinishedClosesOnlyAHiddenDialog) {
@@ -436,6 +442,30 @@ TEST(DialogStateTest, CodesOutsideTheTableAreIgnored) {
   EXPECT_EQ(h.view.screen, screen);
   EXPECT_EQ(h.dialog.state()->state, kStateBrowserReady);
   EXPECT_FALSE(h.destroyed());
+}
+
+// Closed while the installer runs, the dialog only hides; the worker's last
+// notification closes it. Once that came, closing closes at once.
+TEST(DialogStateTest, ClosingDuringAnInstallationHidesUntilTheWorkerFinishes) {
+  for (const int command : {kCommandCancel, kCommandAbort}) {
+    Harness h;
+    h.installation_under_way = true;
+    h.Post(kNotifyBrowserReady, kBrowserSetup);
+    EXPECT_TRUE(h.dialog.OnCommand(kConfirm));
+    h.Post(kNotifyBrowserInstalling);
+    EXPECT_TRUE(h.dialog.OnCommand(command));
+    h.Post(kNotifyBrowserResult, int64_t{0});
+    EXPECT_EQ(h.view.log, (std::vector<std::string>{"closing", "hide"}));
+    EXPECT_FALSE(h.state.cancel_event.IsSignaled());
+    h.Post(kNotifyFinished);
+    EXPECT_TRUE(h.destroyed());
+    EXPECT_EQ(h.view.log.back(), "end_loop");
+  }
+  Harness h;
+  h.installation_under_way = true;
+  h.Post(kNotifyFinished);
+  EXPECT_TRUE(h.dialog.OnCommand(kCommandAbort));
+  EXPECT_TRUE(h.destroyed());
 }
 
 }  // namespace

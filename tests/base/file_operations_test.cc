@@ -314,6 +314,29 @@ TEST(FileOperationsTest, CopyOneFile) {
   EXPECT_FALSE(Exists(tree.Native("dst3")));
 }
 
+// The previous browser is kept this way while a new one is swapped in: a
+// second name, replacing a file or link (not written through), else a copy.
+TEST(FileOperationsTest, LinkOrCopyFile) {
+  TempTree tree;
+  TempTree memory("/dev/shm");
+  ASSERT_TRUE(tree.ok() && memory.ok());
+  tree.Write("exe", "browser");
+  chmod(tree.Native("exe").c_str(), 0555);
+  tree.Write("elsewhere", "untouched");
+  ASSERT_EQ(symlink(tree.Native("elsewhere").c_str(), tree.Native("old").c_str()), 0);
+  EXPECT_TRUE(LinkOrCopyFile(tree.Path("exe"), tree.Path("old")));
+  struct stat exe, old;
+  ASSERT_TRUE(stat(tree.Native("exe").c_str(), &exe) == 0 &&
+              lstat(tree.Native("old").c_str(), &old) == 0);
+  EXPECT_EQ(old.st_ino, exe.st_ino);
+  EXPECT_EQ(ReadContents(tree.Native("elsewhere")), "untouched");
+  tree.MakeDir("dir");
+  EXPECT_FALSE(LinkOrCopyFile(tree.Path("exe"), tree.Path("dir")));
+  EXPECT_TRUE(LinkOrCopyFile(tree.Path("exe"), memory.Path("old")));
+  EXPECT_EQ(ReadContents(memory.Native("old")), "browser");
+  EXPECT_EQ(ModeOf(memory.Native("old")), 0555u);
+}
+
 TEST(FileOperationsTest, CopyTreeRefusalsAndPlacement) {
   TempTree tree;
   ASSERT_TRUE(tree.ok());

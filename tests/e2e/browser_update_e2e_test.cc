@@ -8,9 +8,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <iostream>
+#include <optional>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/e2e/e2e_harness.h"
@@ -471,7 +475,13 @@ class PortableSwapE2eTest : public BrowserUpdateE2eTest {
 
 TEST_F(PortableSwapE2eTest, BrowserNotRunningGetsTheNewExecutableAndKeepsTheOld) {
   WriteFileBytes(Installed("old_brelix.exe"), "stale");
+  struct stat browser;
+  ASSERT_EQ(stat(Installed("brelix.exe").c_str(), &browser), 0);
   EXPECT_EQ(RunSwap(StandardPackage()), 0);
+  // The old executable was never moved away: it got a second name.
+  struct stat old;
+  ASSERT_EQ(stat(Installed("old_brelix.exe").c_str(), &old), 0);
+  EXPECT_EQ(old.st_ino, browser.st_ino);
 
   ExpectPackageRanAndOldVersionsWent();
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
@@ -518,6 +528,13 @@ TEST_F(PortableSwapE2eTest, PackageWithoutBrowserChangesNothingButOldVersions) {
   EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "old resources");
   EXPECT_EQ(ReadFileBytes(ExtractDir() + "/resources.pak"), "new resources");
   EXPECT_EQ(install_.ReadLog(), "");
+
+  // A swap cut short by an earlier updater left the browser as
+  // "old_brelix.exe" only: it goes back before anything else.
+  std::filesystem::rename(Installed("brelix.exe"), Installed("old_brelix.exe"));
+  EXPECT_EQ(RunSwap({}), 17);
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
+  EXPECT_FALSE(Exists(Installed("old_brelix.exe")));
 }
 
 TEST_F(PortableSwapE2eTest, BrowserRunningAndMovesFail) {
@@ -660,6 +677,98 @@ TEST_F(PortableSwapE2eTest, FailedMergeWithoutNewBrowserPutsTheOldOneBack) {
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
   EXPECT_FALSE(Exists(Installed("old_brelix.exe")));
   EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
+}
+
+// SIGKILL anywhere in the swap, as a crash, a logout or a power cut would
+// stop it: the installation always holds the old or the new browser whole,
+// and the next run completes the update.
+TEST_F(PortableSwapE2eTest, KillsAnywhereInTheSwapLeaveAWholeBrowser) {
+  constexpr int kKills = 36;
+  constexpr size_t kLargeFileBytes = size_t{24} << 20;
+  std::vector<PackageEntry> package = StandardPackage();
+  package.push_back({"56.0.0.1/large.bin", "", PackageEntry::kZeroes, kLargeFileBytes});
+  for (int i = 0; i < 150; ++i) package.push_back({"small" + std::to_string(i) + ".pak", "new"});
+  const Hold extracted{install_.Path("extracted"), install_.Path("release")};
+  Offer(service_,
+        MakeScriptedInstaller(PortablePackageScript(ArgumentsFile(), package, &extracted)));
+
+  // The exit code, -1 when killed, and the time from the package's release on.
+  const auto run_killed_after = [&](std::optional<std::chrono::nanoseconds> delay) {
+    std::filesystem::remove(extracted.started_file);
+    std::filesystem::remove(extracted.release_file);
+    UpdaterProcess updater(install_, PortableArguments(), DefaultEnvironment(install_));
+    EXPECT_TRUE(WaitForPath(extracted.started_file));
+    const auto released = std::chrono::steady_clock::now();
+    WriteFileBytes(extracted.release_file, "");
+    if (delay) {
+      std::this_thread::sleep_until(released + *delay);
+      updater.Kill();
+    }
+    const int code = updater.Wait();
+    return std::make_pair(code, std::chrono::steady_clock::now() - released);
+  };
+  const auto [code, swap_time] = run_killed_after(std::nullopt);
+  ASSERT_EQ(code, 0);
+
+  int killed = 0;
+  int without_browser = 0;
+  for (int i = 0; i < kKills; ++i) {
+    std::filesystem::remove(Installed("brelix.exe"));
+    WriteFileBytes(Installed("brelix.exe"), "old browser");
+    std::filesystem::remove_all(Installed("56.0.0.1"));
+    const auto delay = swap_time * i / kKills;
+    if (run_killed_after(delay).first == -1) ++killed;
+    if (!Exists(Installed("brelix.exe"))) ++without_browser;
+    const std::string browser = ReadFileBytes(Installed("brelix.exe"));
+    EXPECT_TRUE(browser == "old browser" || browser == "new browser")
+        << "killed " << delay.count() << " ns after the package ended: " << browser;
+    EXPECT_EQ(RunUpdater(install_, PortableArguments()), 0);
+    EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
+    std::error_code missing;
+    EXPECT_EQ(std::filesystem::file_size(Installed("56.0.0.1/large.bin"), missing),
+              kLargeFileBytes);
+  }
+  std::cout << killed << " of " << kKills << " runs killed within the "
+            << std::chrono::duration_cast<std::chrono::milliseconds>(swap_time).count()
+            << " ms from the package's release to the end, " << without_browser
+            << " left no brelix.exe\n";
+  EXPECT_EQ(without_browser, 0);
+}
+
+// The installation's file system fills up as the swap copies into it: the
+// new browser does not fit, so the old one stays, and so does everything else.
+TEST_F(PortableSwapE2eTest, FullFileSystemKeepsTheOldBrowserAndTheUsersFiles) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a file system";
+  namespace fs = std::filesystem;
+  constexpr uintmax_t kSpareBytes = 1 << 20;
+  const std::string saved = install_.Path("saved");
+  fs::copy(install_.install_dir(), saved, fs::copy_options::recursive);
+  uintmax_t used = 0;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(saved))
+    if (entry.is_regular_file()) used += (entry.file_size() + 4095) / 4096 * 4096;
+  ASSERT_EQ(unshare(CLONE_NEWNS), 0);
+  ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+  const std::string size = "size=" + std::to_string(used + kSpareBytes);
+  ASSERT_EQ(mount("tmpfs", install_.install_dir().c_str(), "tmpfs", 0, size.c_str()), 0);
+  struct Unmount {
+    std::string path;
+    ~Unmount() { umount(path.c_str()); }
+  } unmount{install_.install_dir()};
+  fs::copy(saved, install_.install_dir(), fs::copy_options::recursive);
+  std::vector<PackageEntry> package = StandardPackage();
+  package[0] = {"brelix.exe", "", PackageEntry::kZeroes, 2 * kSpareBytes};
+
+  EXPECT_EQ(RunSwap(package), 22);
+  EXPECT_THAT(install_.ReadLog(),
+              HasLogLine(349, UpdaterMessage("copy extracted files failed error=-22")));
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
+  EXPECT_FALSE(Exists(Installed("old_brelix.exe")));
+  EXPECT_EQ(ReadFileBytes(Installed("locales/de.pak")), "old german");
+  EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
+  for (const char* dir : {"56.0.0.1", "055.1", "plugins"})
+    EXPECT_EQ(ReadFileBytes(Installed(dir) + "/file"), dir);
+  const fs::path updater = fs::relative(install_.updater(), install_.install_dir());
+  EXPECT_EQ(fs::file_size(install_.updater()), fs::file_size(saved + "/" + updater.string()));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -296,6 +297,52 @@ TEST_F(DialogE2eTest, AbortDuringASlowDownloadEndsTheRunAtOnce) {
   EXPECT_LT(std::chrono::steady_clock::now() - pressed, std::chrono::seconds(10));
   EXPECT_TRUE(ReadUpdaterWindows().empty());
   EXPECT_FALSE(Exists(install_.Path("arguments")));
+}
+
+// Once the installer or package runs, closing the dialog only takes the
+// window away: the updater waits for the program and the swap, holding the
+// mutexes the browser and a second updater look for, and ends with the
+// installation's result.
+TEST_F(DialogE2eTest, ClosingWhileTheInstallerRunsWaitsForItWithTheMutexesHeld) {
+  E2E_REQUIRE_INSTALLER_RUNNER();
+  const std::string under_upgrade = KernelObjectName(install_.browser_exe(), "_under_upgrade");
+  const Hold hold{install_.Path("started"), install_.Path("release")};
+  const auto press_escape = [] {
+    test_support::ChildProcess focus("/usr/bin/xdotool",
+                                     {"search", "--sync", "--onlyvisible", "--classname",
+                                      "rivazeriduv_updater", "windowfocus", "--sync"});
+    test_support::ChildProcess key("/usr/bin/xdotool", {"key", "Escape"});
+    return focus.Wait().code == 0 && key.Wait().code == 0;
+  };
+  // An installer closed with Abort, a portable package with Escape.
+  for (const bool portable : {false, true}) {
+    SCOPED_TRACE(portable ? "package" : "installer");
+    std::filesystem::remove(hold.started_file);
+    std::filesystem::remove(hold.release_file);
+    OfferBrowser(MakeScriptedInstaller(
+        portable ? PortablePackageScript(install_.Path("arguments"), StandardPackage(), &hold)
+                 : BrowserInstallerScript(install_.Path("arguments"), 0, &hold)));
+    const auto updater =
+        StartInteractive(portable ? std::vector<std::string>{"--current=1.5.0.1", "--portable"}
+                                  : std::vector<std::string>{"--current=1.5.0.1"});
+    ASSERT_TRUE(WaitForWindow(
+        [](const WindowView& window) { return EndsWith(window.lines, kBrowserPrompt); }));
+    ASSERT_TRUE(PressButton("Install"));
+    ASSERT_TRUE(WaitForPath(hold.started_file));
+    ASSERT_TRUE(portable ? press_escape() : PressButton("Abort"));
+    ASSERT_TRUE(WaitUntil([] { return ReadUpdaterWindows().empty(); }));
+    // Well past the grace a run stopped before its installer gets.
+    for (int i = 0; i < 20; ++i) {
+      EXPECT_TRUE(KernelObjectExists(under_upgrade));
+      EXPECT_TRUE(KernelObjectExists("Global\\rivazeriduv_updater_singleton"));
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    WriteFileBytes(hold.release_file, "");
+    EXPECT_EQ(updater->Wait(), 0);
+    EXPECT_FALSE(KernelObjectExists(under_upgrade));
+    EXPECT_EQ(ReadFileBytes(install_.browser_exe()), portable ? "new browser" : "old browser");
+  }
+  EXPECT_EQ(service_.CountRequests("/update_pepper.php"), 0);
 }
 
 TEST_F(DialogE2eTest, ASecondUpdaterShowsTheBusyMessageAndExitsAfterOk) {

@@ -97,11 +97,16 @@ std::string CreateEntrySnippet(const PackageEntry& entry) {
     case PackageEntry::kFifo:
       return "mkfifo " + target + " || exit 4\n";
     case PackageEntry::kFile:
+    case PackageEntry::kZeroes:
       break;
   }
   const std::string parent = fs::path(entry.path).parent_path().string();
   std::string snippet;
   if (!parent.empty()) snippet = "mkdir -p \"$dir\"/" + ShellQuote(parent) + " || exit 4\n";
+  if (entry.kind == PackageEntry::kZeroes) {
+    return snippet + "head -c " + std::to_string(entry.zeroes) + " /dev/zero >" + target +
+           " || exit 4\n";
+  }
   return snippet + "printf '%s' " + ShellQuote(entry.content) + " >" + target + " || exit 4\n";
 }
 
@@ -491,6 +496,10 @@ UpdaterProcess::UpdaterProcess(const ScratchInstallation& installation,
 
 UpdaterProcess::~UpdaterProcess() {
   Wait();
+}
+
+void UpdaterProcess::Kill() {
+  process_.Kill();
 }
 
 int UpdaterProcess::Wait() {

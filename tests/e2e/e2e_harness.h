@@ -92,10 +92,11 @@ std::string BrowserInstallerScript(const std::string& arguments_file,
                                    const Hold* hold = nullptr);
 
 struct PackageEntry {
-  enum Kind { kFile, kDirectory, kFifo };
+  enum Kind { kFile, kDirectory, kFifo, kZeroes };
   std::string path;  // relative to the extraction directory
   std::string content;
   Kind kind = kFile;
+  size_t zeroes = 0;  // the size of a kZeroes file, made as it extracts
 };
 
 // The portable package: writes its arguments to `arguments_file`; when they
@@ -230,6 +231,8 @@ class UpdaterProcess {
   UpdaterProcess& operator=(const UpdaterProcess&) = delete;
 
   int Wait();
+  // Sends SIGKILL unless it has ended; Wait() then tells which it was.
+  void Kill();
 
  private:
   test_support::ChildProcess process_;

@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -139,8 +140,14 @@ TEST_F(WindowsE2eTest, PortableUpdateSwapsTheExtractedFilesIn) {
   WriteFileBytes(Installed("old_brelix.exe"), "stale");
   for (const char* dir : {"54.0.1.2", "56.0.0.1"}) WriteFileBytes(Installed(dir) + "/file", dir);
   Offer(service, MakeWindowsInstaller(WindowsPackageRun(ArgumentsFile(), StandardPackage())));
+  struct stat previous;
+  ASSERT_EQ(stat(Installed("brelix.exe").c_str(), &previous), 0);
 
   EXPECT_EQ(Run(PortableArguments()), 0);
+  // The old executable was never moved away: it got a second name.
+  struct stat old;
+  ASSERT_EQ(stat(Installed("old_brelix.exe").c_str(), &old), 0);
+  EXPECT_EQ(old.st_ino, previous.st_ino);
   // The directory goes in quotation marks, which the package's own parsing
   // of its command line removes.
   const std::string extract_dir = install_->WindowsTempDir() + "\\" + kExtractDirName;
@@ -442,6 +449,31 @@ TEST_F(WindowsDialogE2eTest, AbortDuringASlowDownloadEndsWithOneAndStartsNothing
   EXPECT_EQ(window->ClickUntilEnded(kAbortButton, updater), 1);
   EXPECT_FALSE(window->Exists());
   EXPECT_FALSE(Exists(ArgumentsFile()));
+}
+
+TEST_F(WindowsDialogE2eTest, AbortWhileTheInstallerRunsWaitsForItWithTheMutexHeld) {
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  const Hold hold{install_->Path("started"), install_->Path("release")};
+  Offer(service, MakeWindowsInstaller(WindowsInstallerRun(ArgumentsFile(), 0, &hold)));
+  const std::string under_upgrade =
+      WindowsKernelObjectName(install_->WindowsBrowserExe(), "_under_upgrade");
+  auto updater = StartInteractive("en");
+
+  const auto window = WineWindow::Find(DialogText(kTextWindowTitle, 0), kDialogClient);
+  ASSERT_TRUE(window);
+  ASSERT_TRUE(WaitUntil([&] { return window->Shows(kOpenFolderButton); }));
+  ASSERT_TRUE(window->ClickUntil(kConfirmButton, [&] { return Exists(hold.started_file); }));
+  ASSERT_TRUE(window->ClickUntil(kAbortButton, [&] { return !window->IsVisible(); }));
+  // Well past the grace a run stopped before its installer gets.
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_TRUE(KernelObjectExists(under_upgrade, WineKernelObjectTool()));
+    EXPECT_FALSE(updater.Poll().exited);
+  }
+  WriteFileBytes(hold.release_file, "");
+  EXPECT_EQ(ExitCode(updater), 0);
+  EXPECT_FALSE(window->Exists());
+  EXPECT_FALSE(KernelObjectExists(under_upgrade, WineKernelObjectTool()));
 }
 
 TEST_F(WindowsDialogE2eTest, ASecondUpdaterShowsTheBusyMessageAndExitsAfterOk) {

@@ -1,5 +1,6 @@
 #include "tests/e2e/wine_dialog.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <iostream>
@@ -105,6 +106,14 @@ WindowGeometry WineWindow::Geometry() const {
 
 bool WineWindow::Exists() const {
   return Output("/usr/bin/xdotool", {"getwindowname", id_});
+}
+
+bool WineWindow::IsVisible() const {
+  std::vector<std::string> lines;
+  Output("/usr/bin/xwininfo", {"-id", id_}, &lines);
+  return std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.find("Map State: IsViewable") != std::string::npos;
+  });
 }
 
 WindowGeometry WineWindow::Pixels(const DialogRect& control) const {

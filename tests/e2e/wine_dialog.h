@@ -42,6 +42,8 @@ class WineWindow {
   WindowGeometry Geometry() const;
   // False once the window is gone.
   bool Exists() const;
+  // False once it is gone or hidden.
+  bool IsVisible() const;
   // Clicks the middle of `control`.
   void Click(const DialogRect& control) const;
   // Clicks `control` again each second until `done` holds (at most a
