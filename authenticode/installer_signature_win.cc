@@ -24,17 +24,15 @@ namespace {
 
 constexpr LONG kCertificateOutsideValidity = static_cast<LONG>(0x800B0101);  // CERT_E_EXPIRED
 
-bool HasOneSignatureEndingTheFile(const FsPath& path) {
-  const std::optional<ReadOnlyFile> file = ReadOnlyFile::Open(path);
-  if (!file) return false;
-  std::vector<uint8_t> head(std::min<uint64_t>(file->size(), kPeHeadLimit));
-  if (!file->ReadAt(0, head)) return false;
-  const std::optional<PeImageLayout> layout = ParsePeImageLayout(head, file->size());
+bool HasOneSignatureEndingTheFile(const ReadOnlyFile& file) {
+  std::vector<uint8_t> head(std::min<uint64_t>(file.size(), kPeHeadLimit));
+  if (!file.ReadAt(0, head)) return false;
+  const std::optional<PeImageLayout> layout = ParsePeImageLayout(head, file.size());
   if (!layout || !layout->IsSigned() || layout->certificate_table.size > kMaxCertificateTableSize) {
     return false;
   }
   std::vector<uint8_t> table(layout->certificate_table.size);
-  return file->ReadAt(layout->certificate_table.offset, table) &&
+  return file.ReadAt(layout->certificate_table.offset, table) &&
          PrimarySignaturePayload(table).has_value();
 }
 
@@ -59,8 +57,10 @@ LONG AskTrustProvider(const std::wstring& path) {
 
 }  // namespace
 
-bool VerifyInstallerSignature(const FsPath& path) {
-  if (!HasOneSignatureEndingTheFile(path)) return false;
+// `file` shares only reading while it is open: the provider, which reads
+// `path` again, sees the bytes the layout check saw.
+bool VerifyInstallerSignature(const ReadOnlyFile& file, const FsPath& path) {
+  if (!HasOneSignatureEndingTheFile(file)) return false;
   const LONG status = AskTrustProvider(win::ToWide(path.value()));
   return status == ERROR_SUCCESS || status == kCertificateOutsideValidity;
 }
