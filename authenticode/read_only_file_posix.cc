@@ -11,6 +11,7 @@ namespace updater::platform {
 
 struct ReadOnlyFile::Native {
   posix::ScopedFd fd;
+  struct stat opened = {};  // as it was when opened
 };
 
 namespace {
@@ -40,7 +41,7 @@ std::optional<ReadOnlyFile> ReadOnlyFile::Open(EntryAt entry) {
 
 std::optional<ReadOnlyFile> ReadOnlyFile::FromNative(std::unique_ptr<Native> native) {
   const posix::ScopedFd& fd = native->fd;
-  struct stat status {};
+  struct stat& status = native->opened;
   if (!fd.IsValid() || fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
       status.st_size < 0) {
     return std::nullopt;
@@ -59,9 +60,8 @@ ReadOnlyFile::~ReadOnlyFile() = default;
 bool ReadOnlyFile::IsNamedBy(const FsPath& path) const {
   std::string native;
   struct stat by_path {};
-  struct stat by_fd {};
   return posix::ToNativeText(path.value(), native) && stat(native.c_str(), &by_path) == 0 &&
-         fstat(native_->fd.get(), &by_fd) == 0 && IsSameUnchangedFile(by_path, by_fd);
+         IsSameUnchangedFile(by_path, native_->opened);
 }
 
 bool ReadOnlyFile::ReadAt(uint64_t offset, std::span<uint8_t> out) const {

@@ -11,6 +11,7 @@ namespace updater::platform {
 struct ReadOnlyFile::Native {
   explicit Native(HANDLE opened) : handle(opened) {}
   win::ScopedHandle handle;
+  BY_HANDLE_FILE_INFORMATION opened = {};  // as it was when opened
 };
 
 namespace {
@@ -56,7 +57,8 @@ std::optional<ReadOnlyFile> ReadOnlyFile::FromNative(std::unique_ptr<Native> nat
   const HANDLE handle = native->handle.get();
   LARGE_INTEGER size{};
   if (!native->handle.IsValid() || GetFileType(handle) != FILE_TYPE_DISK ||
-      !GetFileSizeEx(handle, &size) || size.QuadPart < 0) {
+      !GetFileSizeEx(handle, &size) || size.QuadPart < 0 ||
+      !ReadInformation(handle, native->opened)) {
     return std::nullopt;
   }
   return ReadOnlyFile(std::move(native), static_cast<uint64_t>(size.QuadPart));
@@ -75,10 +77,7 @@ bool ReadOnlyFile::IsNamedBy(const FsPath& path) const {
                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                             nullptr, OPEN_EXISTING, 0, nullptr));
   BY_HANDLE_FILE_INFORMATION by_path{};
-  BY_HANDLE_FILE_INFORMATION by_handle{};
-  return ReadInformation(named.get(), by_path) &&
-         ReadInformation(native_->handle.get(), by_handle) &&
-         IsSameUnchangedFile(by_path, by_handle);
+  return ReadInformation(named.get(), by_path) && IsSameUnchangedFile(by_path, native_->opened);
 }
 
 bool ReadOnlyFile::ReadAt(uint64_t offset, std::span<uint8_t> out) const {
