@@ -460,20 +460,21 @@ OpenedKernelObject CreateObject(int dir_fd,
     error = errno;
     return OpenedKernelObject();
   }
-  bool owned = false;
-  SharedState* state = nullptr;
+  // Until it holds its file, another creation of this user may take it for
+  // a leftover and remove it: then it starts over.
   if (!LockByte(fd.get(), kHolderByte, F_RDLCK) || !LockByte(fd.get(), kCreatingByte, F_WRLCK)) {
     error = errno;
-  } else {
-    state = PrepareState(fd.get(), request, owned, error);
+    contended = IsLockConflict(error);
+    unlinkat(dir_fd, temporary_name.c_str(), 0);
+    return OpenedKernelObject();
   }
+  bool owned = false;
+  SharedState* state = PrepareState(fd.get(), request, owned, error);
   const std::string file_name = KernelObjectFileName(request.name, id);
-  const bool named = state != nullptr && renameat2(dir_fd, temporary_name.c_str(), dir_fd,
-                                                   file_name.c_str(), RENAME_NOREPLACE) == 0;
-  if (!named) {
+  if (state == nullptr ||
+      renameat2(dir_fd, temporary_name.c_str(), dir_fd, file_name.c_str(), RENAME_NOREPLACE) != 0) {
     if (state != nullptr) {
       error = errno;
-      // Another creation of this user cleared it before it was held.
       contended = errno == ENOENT;
       munmap(state, kFileSize);
     }
