@@ -9,7 +9,7 @@
 namespace updater::platform {
 
 struct ReadOnlyFile::Native {
-  explicit Native(HANDLE opened) : handle(opened) {}
+  explicit Native(HANDLE file) : handle(file) {}
   win::ScopedHandle handle;
   BY_HANDLE_FILE_INFORMATION opened = {};  // as it was when opened
 };
