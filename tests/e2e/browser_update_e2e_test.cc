@@ -384,6 +384,7 @@ TEST_F(BrowserUpdateE2eTest, TemporaryDirectoriesAnotherUserCanRenameAreNeverUse
     for (int round = 0; round < kRounds && !Exists(ran); ++round)
       EXPECT_EQ(RunUpdater(install_, InstalledArguments(), environment), 2) << "round " << round;
     EXPECT_FALSE(Exists(ran));
+    std::filesystem::remove(ran);
   }
   EXPECT_EQ(service.CountRequests(kInstallerPath), 0);
   EXPECT_FALSE(Exists(ArgumentsFile()));
