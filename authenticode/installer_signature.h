@@ -1,6 +1,10 @@
 #ifndef AUTHENTICODE_INSTALLER_SIGNATURE_H_
 #define AUTHENTICODE_INSTALLER_SIGNATURE_H_
 
+#include <optional>
+
+#include "authenticode/read_only_file_platform.h"
+#include "base/directory_handle_platform.h"
 #include "base/fs_path.h"
 
 namespace updater {
@@ -11,6 +15,27 @@ namespace updater {
 // certificate outside its validity period is tolerated; everything else that
 // is wrong, including a missing file, gives false.
 bool VerifyInstallerSignature(const FsPath& path);
+
+// A downloaded installer whose signature verified, kept open from before the
+// check until it is no longer needed, so that what starts can be held to
+// what was checked (on Windows nobody can change, delete or rename it
+// meanwhile).
+class VerifiedInstaller {
+ public:
+  // The entry of an open directory that `path` names, never through a link,
+  // when its signature verifies (see VerifyInstallerSignature).
+  static std::optional<VerifiedInstaller> Open(platform::EntryAt entry, const FsPath& path);
+
+  const FsPath& path() const { return path_; }
+  // Whether the path still names the very file that was verified, unchanged.
+  bool IsAtItsPath() const { return file_.IsNamedBy(path_); }
+
+ private:
+  VerifiedInstaller(platform::ReadOnlyFile file, const FsPath& path);
+
+  platform::ReadOnlyFile file_;
+  FsPath path_;
+};
 
 }  // namespace updater
 

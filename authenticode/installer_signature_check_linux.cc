@@ -48,11 +48,15 @@ bool DigestRanges(const platform::ReadOnlyFile& file,
 
 SignatureStatus CheckInstallerSignature(const FsPath& path, const TrustAnchors& anchors) {
   const std::optional<platform::ReadOnlyFile> file = platform::ReadOnlyFile::Open(path);
-  if (!file) return SignatureStatus::kUnreadableFile;
-  const uint64_t file_size = file->size();
+  return file ? CheckInstallerSignature(*file, anchors) : SignatureStatus::kUnreadableFile;
+}
+
+SignatureStatus CheckInstallerSignature(const platform::ReadOnlyFile& file,
+                                        const TrustAnchors& anchors) {
+  const uint64_t file_size = file.size();
 
   std::vector<uint8_t> head(std::min<uint64_t>(file_size, kPeHeadLimit));
-  if (!file->ReadAt(0, head)) return SignatureStatus::kUnreadableFile;
+  if (!file.ReadAt(0, head)) return SignatureStatus::kUnreadableFile;
   const std::optional<PeImageLayout> layout = ParsePeImageLayout(head, file_size);
   if (!layout) return SignatureStatus::kNotPeImage;
   if (!layout->IsSigned()) return SignatureStatus::kUnsigned;
@@ -61,7 +65,7 @@ SignatureStatus CheckInstallerSignature(const FsPath& path, const TrustAnchors& 
   }
 
   std::vector<uint8_t> table(layout->certificate_table.size);
-  if (!file->ReadAt(layout->certificate_table.offset, table)) {
+  if (!file.ReadAt(layout->certificate_table.offset, table)) {
     return SignatureStatus::kUnreadableFile;
   }
   const std::optional<std::span<const uint8_t>> payload = PrimarySignaturePayload(table);
@@ -73,7 +77,7 @@ SignatureStatus CheckInstallerSignature(const FsPath& path, const TrustAnchors& 
 
   // The costly part comes last, once the signature is known to be worth it.
   ImageDigest digest(signed_data.algorithm);
-  if (!DigestRanges(*file, head, AuthenticodeHashedRanges(*layout, file_size), digest)) {
+  if (!DigestRanges(file, head, AuthenticodeHashedRanges(*layout, file_size), digest)) {
     return SignatureStatus::kUnreadableFile;
   }
   if (digest.Finish() != signed_data.image_digest) return SignatureStatus::kImageDigestMismatch;

@@ -4,12 +4,13 @@
 
 namespace updater::platform {
 
-bool VerifyInstallerSignature(const FsPath& path) {
+// The open file is what is read; its path is not looked up again.
+bool VerifyInstallerSignature(const ReadOnlyFile& file, const FsPath& /*path*/) {
   // Loaded per call: the check keeps no state between calls, and it is rare.
   const std::string_view embedded = EmbeddedTrustedRootsPem();
   const TrustAnchors anchors =
       embedded.empty() ? TrustAnchors::FromMachineBundle() : TrustAnchors::FromPem(embedded);
-  return updater::VerifyInstallerSignature(path, anchors);
+  return IsTrusted(CheckInstallerSignature(file, anchors));
 }
 
 }  // namespace updater::platform

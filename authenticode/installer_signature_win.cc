@@ -33,17 +33,15 @@ namespace {
 
 constexpr LONG kCertificateOutsideValidity = static_cast<LONG>(0x800B0101);  // CERT_E_EXPIRED
 
-bool HasOneSignatureEndingTheFile(const FsPath& path) {
-  const std::optional<ReadOnlyFile> file = ReadOnlyFile::Open(path);
-  if (!file) return false;
-  std::vector<uint8_t> head(std::min<uint64_t>(file->size(), kPeHeadLimit));
-  if (!file->ReadAt(0, head)) return false;
-  const std::optional<PeImageLayout> layout = ParsePeImageLayout(head, file->size());
+bool HasOneSignatureEndingTheFile(const ReadOnlyFile& file) {
+  std::vector<uint8_t> head(std::min<uint64_t>(file.size(), kPeHeadLimit));
+  if (!file.ReadAt(0, head)) return false;
+  const std::optional<PeImageLayout> layout = ParsePeImageLayout(head, file.size());
   if (!layout || !layout->IsSigned() || layout->certificate_table.size > kMaxCertificateTableSize) {
     return false;
   }
   std::vector<uint8_t> table(layout->certificate_table.size);
-  if (!file->ReadAt(layout->certificate_table.offset, table)) return false;
+  if (!file.ReadAt(layout->certificate_table.offset, table)) return false;
   const std::optional<std::span<const uint8_t>> payload = PrimarySignaturePayload(table);
   return payload && HasOnlyKnownUnsignedAttributes(*payload);
 }
@@ -150,8 +148,10 @@ bool AskTrustProvider(const std::wstring& path, const std::vector<DerCertificate
 
 }  // namespace
 
-bool VerifyInstallerSignature(const FsPath& path) {
-  if (!HasOneSignatureEndingTheFile(path)) return false;
+// `file` shares only reading while it is open: the provider, which reads
+// `path` again, sees the bytes the layout check saw.
+bool VerifyInstallerSignature(const ReadOnlyFile& file, const FsPath& path) {
+  if (!HasOneSignatureEndingTheFile(file)) return false;
   // Read per call, as on Linux: the check keeps no state between calls.
   return AskTrustProvider(win::ToWide(path.value()), EmbeddedRoots());
 }

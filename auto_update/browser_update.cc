@@ -3,7 +3,6 @@
 #include "auto_update/flow_steps.h"
 #include "auto_update/installer_launch.h"
 #include "auto_update/portable_swap.h"
-#include "base/known_paths.h"
 #include "base/path_operations.h"
 
 namespace updater {
@@ -26,13 +25,12 @@ constexpr FlowResults kBrowserResults = {
 
 UpdateResult Install(const UpdateContext& context,
                      bool portable,
-                     const FsPath& download_path,
+                     const VerifiedInstaller& download,
                      const FsPath& temp_dir,
                      const FsPath& install_dir) {
   NamedMutex under_upgrade = MarkUnderUpgrade(context.state.real_exe_path);
-  const UpdateResult result = portable
-                                  ? SwapPortableFiles(context, download_path, temp_dir, install_dir)
-                                  : RunInstaller(context, download_path);
+  const UpdateResult result = portable ? SwapPortableFiles(context, download, temp_dir, install_dir)
+                                       : RunInstaller(context, download);
   under_upgrade.Release();
   return result;
 }
@@ -42,8 +40,8 @@ UpdateResult Install(const UpdateContext& context,
 UpdateResult RunBrowserUpdate(const UpdateContext& context, int set_index) {
   const UpdaterState& state = context.state;
   const bool portable = context.command_line.IsPresent("portable");
-  FsPath temp_dir;
-  if (!GetTempDirectory(temp_dir)) return kBrowserNoTempDirectory;
+  TempDirectory temp_dir;
+  if (!OpenTempDirectory(temp_dir)) return kBrowserNoTempDirectory;
   const std::u16string query_url = BuildBrowserQueryUrl(context.command_line, set_index);
   const FsPath install_dir = ParentDir(state.exe_directory);
   // A portable update moves files into the installation directory (the
@@ -62,17 +60,17 @@ UpdateResult RunBrowserUpdate(const UpdateContext& context, int set_index) {
   }
   context.PostNotification(kNotifyBrowserFound, query.offer.offered_version);
 
-  FsPath download_path;
+  std::optional<VerifiedInstaller> download;
   const UpdateResult downloaded =
       DownloadVerifiedInstaller(context, query.offer.download_url, OnBrowserDownloadProgress,
-                                temp_dir, kBrowserResults.download, download_path);
+                                temp_dir, kBrowserResults.download, download);
   if (downloaded != kResultInstalled) return downloaded;
   if (state.interactive) {
-    const Confirmation confirmation =
-        WaitForConfirmation(context, kNotifyBrowserReady, download_path, kNotifyBrowserInstalling);
+    const Confirmation confirmation = WaitForConfirmation(
+        context, kNotifyBrowserReady, download->path(), kNotifyBrowserInstalling);
     if (const auto refused = RefusedConfirmation(confirmation, kBrowserResults)) return *refused;
   }
-  return Install(context, portable, download_path, temp_dir, install_dir);
+  return Install(context, portable, *download, temp_dir.path, install_dir);
 }
 
 }  // namespace updater

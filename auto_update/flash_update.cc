@@ -4,7 +4,6 @@
 #include "auto_update/installer_launch.h"
 #include "auto_update/updater_log.h"
 #include "base/file_operations.h"
-#include "base/known_paths.h"
 #include "base/last_error_platform.h"
 #include "base/path_operations.h"
 #include "base/string_util.h"
@@ -50,14 +49,17 @@ void SwapStagedPlugin(const PluginDirectories& directories) {
 }
 
 UpdateResult RunInstallerAndSwap(const UpdateContext& context,
-                                 const FsPath& installer_path,
+                                 const VerifiedInstaller& installer,
                                  const PluginDirectories& directories) {
   if (EventExists(context.state.abort_flash_event_name)) return kFlashAborted;
-  switch (LaunchAndWait(context, SilentExtractionCommand(installer_path, directories.staging))) {
+  switch (LaunchAndWait(context, installer,
+                        SilentExtractionCommand(installer.path(), directories.staging))) {
     case LaunchOutcome::kEnded:
       break;
     case LaunchOutcome::kStopped:
       return kExitWorkerStopped;
+    case LaunchOutcome::kNotVerified:
+      return kFlashSignatureInvalid;
     case LaunchOutcome::kNotStarted:
       LogStartFailure(kLogLineFlashInstallerStartFailed, "pepper flash installer",
                       platform::LastError());
@@ -68,10 +70,10 @@ UpdateResult RunInstallerAndSwap(const UpdateContext& context,
 }
 
 UpdateResult Install(const UpdateContext& context,
-                     const FsPath& installer_path,
+                     const VerifiedInstaller& installer,
                      const PluginDirectories& directories) {
   NamedMutex under_upgrade = MarkUnderUpgrade(context.state.real_exe_path);
-  const UpdateResult result = RunInstallerAndSwap(context, installer_path, directories);
+  const UpdateResult result = RunInstallerAndSwap(context, installer, directories);
   under_upgrade.Release();
   return result;
 }
@@ -93,24 +95,24 @@ UpdateResult RunFlashUpdate(const UpdateContext& context, int set_index) {
 
   const std::u16string query_url =
       BuildFlashQueryUrl(context.command_line, set_index, state.interactive);
-  FsPath temp_dir;
-  if (!GetTempDirectory(temp_dir)) return kFlashNoTempDirectory;
+  TempDirectory temp_dir;
+  if (!OpenTempDirectory(temp_dir)) return kFlashNoTempDirectory;
   const QueryOutcome query =
       QueryUpdateService(query_url, u"Kora-Flash-Version", u"Kora-Flash-Location");
   if (const auto refused = RefusedOffer(query, current_version, kFlashResults)) return *refused;
   context.PostNotification(kNotifyFlashFound, query.offer.offered_version);
 
-  FsPath installer_path;
+  std::optional<VerifiedInstaller> installer;
   const UpdateResult downloaded =
       DownloadVerifiedInstaller(context, query.offer.download_url, OnFlashDownloadProgress,
-                                temp_dir, kFlashResults.download, installer_path);
+                                temp_dir, kFlashResults.download, installer);
   if (downloaded != kResultInstalled) return downloaded;
   if (state.interactive) {
     const Confirmation confirmation =
-        WaitForConfirmation(context, kNotifyFlashReady, installer_path, kNotifyFlashInstalling);
+        WaitForConfirmation(context, kNotifyFlashReady, installer->path(), kNotifyFlashInstalling);
     if (const auto refused = RefusedConfirmation(confirmation, kFlashResults)) return *refused;
   }
-  return Install(context, installer_path, directories);
+  return Install(context, *installer, directories);
 }
 
 }  // namespace updater

@@ -7,6 +7,7 @@
 #include "auto_update/kernel_object_names.h"
 #include "auto_update/update_service.h"
 #include "base/file_operations.h"
+#include "base/known_paths.h"
 #include "base/path_operations.h"
 #include "base/string_util.h"
 #include "http/http_client.h"
@@ -14,12 +15,22 @@
 
 namespace updater {
 
+bool OpenTempDirectory(TempDirectory& out) {
+  if (!GetTempDirectory(out.path)) return false;
+  // Nobody else can rename or replace any directory on its way from the
+  // root, so the path still names the directory that was checked.
+  out.handle = platform::OpenDirectory(out.path);
+  return out.handle.IsValid();
+}
+
 UpdateResult DownloadVerifiedInstaller(const UpdateContext& context,
                                        const std::u16string& url,
                                        ProgressCallback on_progress,
-                                       const FsPath& temp_dir,
+                                       const TempDirectory& temp_dir,
                                        const DownloadResults& results,
-                                       FsPath& path) {
+                                       std::optional<VerifiedInstaller>& installer) {
+  std::u16string name;
+  FsPath path;
   {
     const ScopedProgressPoster progress(context);
     // Whatever status the server answers with, the body is saved: only the
@@ -27,18 +38,18 @@ UpdateResult DownloadVerifiedInstaller(const UpdateContext& context,
     HttpClient client(url, on_progress);
     client.SetAdditionalHeaders(kAcceptAnyHeader);
     if (!client.SendRequest(u"GET", /*disable_redirects=*/true)) return results.no_response;
-    const std::string name = DownloadFileName(url);
+    name = UTF8ToUTF16(DownloadFileName(url));
     if (name.empty()) return results.no_file_name;
-    path = JoinPath(temp_dir, UTF8ToUTF16(name));
+    path = JoinPath(temp_dir.path, name);
     // The file operations refuse such a path: what was written could be
     // neither replaced nor deleted when rejected.
     if (path.size() >= kMaxPathChars) return results.write_failed;
-    DeletePath(path, /*recursive=*/false);
-    if (PathExists(path)) return results.old_file_stays;
-    if (!client.SaveResponseToFile(path)) return results.write_failed;
+    if (!DeleteEntryIn(temp_dir.handle, name)) return results.old_file_stays;
+    if (!client.SaveResponseToFile({temp_dir.handle, name})) return results.write_failed;
   }
-  if (!VerifyInstallerSignature(path)) {
-    DeletePath(path, /*recursive=*/false);
+  installer = VerifiedInstaller::Open({temp_dir.handle, name}, path);
+  if (!installer) {
+    DeleteEntryIn(temp_dir.handle, name);
     return results.signature_invalid;
   }
   return kResultInstalled;

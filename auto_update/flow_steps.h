@@ -4,10 +4,12 @@
 #include <optional>
 #include <string>
 
+#include "authenticode/installer_signature.h"
 #include "auto_update/notification.h"
 #include "auto_update/update_context.h"
 #include "auto_update/update_result.h"
 #include "auto_update/update_service.h"
+#include "base/directory_handle_platform.h"
 #include "base/fs_path.h"
 #include "base/version.h"
 #include "http/http_client.h"
@@ -44,16 +46,26 @@ std::optional<UpdateResult> RefusedOffer(const QueryOutcome& query,
                                          const Version& current_version,
                                          const FlowResults& results);
 
+// The user's temporary directory (see GetTempDirectory), held open for the
+// whole flow: the download is made, checked and deleted through `handle`.
+struct TempDirectory {
+  FsPath path;
+  platform::DirectoryHandle handle;
+};
+
+// False when the platform gives no temporary directory fit for downloads.
+bool OpenTempDirectory(TempDirectory& out);
+
 // Downloads `url` into temp_dir under the URL's file name, replacing an
 // older file of that name, and keeps it only with a valid signature; tells
-// `on_progress` how it advances. On success sets `path` and returns
-// kResultInstalled.
+// `on_progress` how it advances. On success sets `installer`, held open, and
+// returns kResultInstalled.
 UpdateResult DownloadVerifiedInstaller(const UpdateContext& context,
                                        const std::u16string& url,
                                        ProgressCallback on_progress,
-                                       const FsPath& temp_dir,
+                                       const TempDirectory& temp_dir,
                                        const DownloadResults& results,
-                                       FsPath& path);
+                                       std::optional<VerifiedInstaller>& installer);
 
 enum class Confirmation { kContinue, kCancel, kFailed };
 

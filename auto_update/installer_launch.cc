@@ -8,15 +8,17 @@
 
 namespace updater {
 
-UpdateResult RunInstaller(const UpdateContext& context, const FsPath& download_path) {
+UpdateResult RunInstaller(const UpdateContext& context, const VerifiedInstaller& installer) {
   if (EventExists(context.state.abort_installer_event_name)) return kBrowserAborted;
-  ParsedCommandLine command_line(download_path.value());
+  ParsedCommandLine command_line(installer.path().value());
   command_line.AddSwitch("kr-auto-update", u"");
-  switch (LaunchAndWait(context, command_line)) {
+  switch (LaunchAndWait(context, installer, command_line)) {
     case LaunchOutcome::kEnded:
       return kResultInstalled;
     case LaunchOutcome::kStopped:
       return kExitWorkerStopped;
+    case LaunchOutcome::kNotVerified:
+      return kBrowserSignatureInvalid;
     case LaunchOutcome::kNotStarted:
       break;
   }
@@ -31,16 +33,24 @@ ParsedCommandLine SilentExtractionCommand(const FsPath& program, const FsPath& d
   return command_line;
 }
 
-LaunchOutcome LaunchAndWait(const UpdateContext& context, const ParsedCommandLine& command_line) {
+LaunchOutcome LaunchAndWait(const UpdateContext& context,
+                            const VerifiedInstaller& program,
+                            const ParsedCommandLine& command_line) {
   ProcessHandle process;
   int start_error = 0;
-  // Only the start holds a stop off, never the wait.
+  bool verified = true;
+  // Only the start holds a stop off, never the wait. The path is held to the
+  // verified file right before it is started (on Windows the file cannot
+  // change at all while `program` holds it open).
   const bool started_or_failed = context.StartInstallation([&] {
+    verified = program.IsAtItsPath();
+    if (!verified) return false;
     process = LaunchProcess(command_line, LaunchOptions{});
     if (!process.IsValid()) start_error = platform::LastError();
     return process.IsValid();
   });
   if (!started_or_failed) return LaunchOutcome::kStopped;
+  if (!verified) return LaunchOutcome::kNotVerified;
   if (!process.IsValid()) {
     platform::SetLastError(start_error);
     return LaunchOutcome::kNotStarted;

@@ -1,6 +1,7 @@
 #ifndef AUTO_UPDATE_INSTALLER_LAUNCH_H_
 #define AUTO_UPDATE_INSTALLER_LAUNCH_H_
 
+#include "authenticode/installer_signature.h"
 #include "auto_update/update_context.h"
 #include "auto_update/update_result.h"
 #include "base/command_line.h"
@@ -10,23 +11,27 @@ namespace updater {
 
 // Starts the verified browser installer with "--kr-auto-update" and waits
 // for it to end, unless the browser holds the abort-installer event: 0, 5
-// or 29 (1 when the run was stopped before the start).
-UpdateResult RunInstaller(const UpdateContext& context, const FsPath& download_path);
+// or 29 (1 when the run was stopped before the start, 26 when its path no
+// longer names the file that was verified).
+UpdateResult RunInstaller(const UpdateContext& context, const VerifiedInstaller& installer);
 
 // `program` told to extract itself silently into `directory`: "-s" and
 // "-d" followed by the directory in quotation marks, as one argument.
 ParsedCommandLine SilentExtractionCommand(const FsPath& program, const FsPath& directory);
 
 enum class LaunchOutcome {
-  kEnded,       // it ran to its end; its exit code is not read
-  kNotStarted,  // with the last error set
-  kStopped,     // the run was stopped first: nothing was started
+  kEnded,        // it ran to its end; its exit code is not read
+  kNotStarted,   // with the last error set
+  kStopped,      // the run was stopped first: nothing was started
+  kNotVerified,  // its path names another file than the one verified: nothing was started
 };
 
-// Runs a verified installer or package to its end unless the run is stopped
-// before it starts. A stop that comes later leaves it running, never killed,
-// and waits for it.
-LaunchOutcome LaunchAndWait(const UpdateContext& context, const ParsedCommandLine& command_line);
+// Runs a verified installer or package, whose path is the program item of
+// `command_line`, to its end unless the run is stopped before it starts. A
+// stop that comes later leaves it running, never killed, and waits for it.
+LaunchOutcome LaunchAndWait(const UpdateContext& context,
+                            const VerifiedInstaller& program,
+                            const ParsedCommandLine& command_line);
 
 }  // namespace updater
 

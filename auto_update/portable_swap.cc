@@ -97,7 +97,7 @@ UpdateResult PackageStartFailure(int error) {
 }  // namespace
 
 UpdateResult SwapPortableFiles(const UpdateContext& context,
-                               const FsPath& download_path,
+                               const VerifiedInstaller& package,
                                const FsPath& temp_dir,
                                const FsPath& install_dir) {
   const UpdaterState& state = context.state;
@@ -111,11 +111,13 @@ UpdateResult SwapPortableFiles(const UpdateContext& context,
   if (!DeletePath(extract_dir, /*recursive=*/true)) {
     return PackageStartFailure(platform::LastError());
   }
-  switch (LaunchAndWait(context, SilentExtractionCommand(download_path, extract_dir))) {
+  switch (LaunchAndWait(context, package, SilentExtractionCommand(package.path(), extract_dir))) {
     case LaunchOutcome::kEnded:
       break;
     case LaunchOutcome::kStopped:
       return kExitWorkerStopped;
+    case LaunchOutcome::kNotVerified:
+      return kBrowserSignatureInvalid;
     case LaunchOutcome::kNotStarted:
       return PackageStartFailure(platform::LastError());
   }

@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "authenticode/installer_signature.h"
 #include "auto_update/update_context.h"
 #include "auto_update/update_result.h"
 #include "base/fs_path.h"
@@ -13,10 +14,11 @@ namespace updater {
 // version directories below the running version, runs the package to
 // extract itself into temp_dir, and moves the extracted files into
 // install_dir, leaving a running browser's executable alone: 0, 7, 17, 18,
-// 19, 21 or 22 (1 when the run was stopped before the package started).
-// Once the package has started, the swap follows whatever the dialog does.
+// 19, 21 or 22 (1 when the run was stopped before the package started, 26
+// when the package's path no longer names the file that was verified). Once
+// the package has started, the swap follows whatever the dialog does.
 UpdateResult SwapPortableFiles(const UpdateContext& context,
-                               const FsPath& download_path,
+                               const VerifiedInstaller& package,
                                const FsPath& temp_dir,
                                const FsPath& install_dir);
 

@@ -159,6 +159,20 @@ bool IsDirectory(const FsPath& p) {
   return attributes != kInvalidFileAttributes && Has(attributes, kFileAttributeDirectory);
 }
 
+bool DeleteEntryIn(const DirectoryHandle& directory, std::u16string_view name) {
+  WalkEntry entry;
+  if (!Inspect(directory, name, entry)) return true;
+  const EntryAt at{directory, entry.name};
+  // A failure of either shows as the entry still being there.
+  if (entry.IsReadOnly()) platform::MakeDeletable(at);
+  if (entry.IsDirectory()) {
+    platform::RemoveDirectoryAt(at);
+  } else {
+    platform::DeleteFileAt(at);
+  }
+  return !Inspect(directory, name, entry);
+}
+
 bool DeletePath(const FsPath& p, bool recursive) {
   if (p.empty()) return true;
   if (IsTooLong(p)) return false;

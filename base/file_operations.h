@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "base/directory_handle_platform.h"
 #include "base/fs_path.h"
 
 namespace updater {
@@ -30,6 +31,11 @@ bool IsDirectory(const FsPath& p);
 // empty, unless `recursive`. A last component with "*" or "?" deletes the
 // matching entries of its directory (see DeleteMatching).
 bool DeletePath(const FsPath& p, bool recursive);
+
+// Deletes the file or link (or empty directory) `name` of an open directory,
+// made deletable first when it is read-only; true when nothing is there
+// afterwards.
+bool DeleteEntryIn(const platform::DirectoryHandle& directory, std::u16string_view name);
 
 // Deletes the entries of `dir` that match `pattern`, stopping at the first
 // failure (what was deleted stays deleted). Matching subdirectories are left

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "base/build_config.h"
+#include "base/path_operations.h"
 #include "base/string_util.h"
 #include "http/body_text.h"
 #include "http/header_values.h"
@@ -267,8 +268,15 @@ const std::u16string& HttpClient::GetResponseText() {
 }
 
 bool HttpClient::SaveResponseToFile(const FsPath& path) const {
+  if (path.empty() || path.size() >= kMaxPathChars) return false;
+  const platform::DirectoryHandle directory = platform::OpenDirectory(ParentDir(path));
+  const std::u16string name = LastComponent(path);
+  return directory.IsValid() && SaveResponseToFile({directory, name});
+}
+
+bool HttpClient::SaveResponseToFile(platform::EntryAt entry) const {
   if (!response_body_.allocated() || response_body_.size() == 0) return false;
-  return platform::WriteResponseFile(path, response_body_.bytes());
+  return platform::WriteResponseFile(entry, response_body_.bytes());
 }
 
 }  // namespace updater

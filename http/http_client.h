@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/directory_handle_platform.h"
 #include "base/fs_path.h"
 #include "http/body_buffer.h"
 #include "http/http_transport_platform.h"
@@ -47,6 +48,8 @@ class HttpClient {
   // Writes the body to a new file at `path`; false when there is no body,
   // something is at `path` already, or it cannot be written.
   bool SaveResponseToFile(const FsPath& path) const;
+  // The same for the entry of an open directory, never through a link.
+  bool SaveResponseToFile(platform::EntryAt entry) const;
 
   // The body decoded to text by the response's charset.
   const std::u16string& GetResponseText();

@@ -4,14 +4,14 @@
 #include <cstdint>
 #include <span>
 
-#include "base/fs_path.h"
+#include "base/directory_handle_platform.h"
 
 namespace updater::platform {
 
-// Writes `bytes` to a new file at `path`, readable, writable and runnable by
-// its owner only. False on any failure, also when anything (a file, a link)
-// is at `path` already.
-bool WriteResponseFile(const FsPath& path, std::span<const uint8_t> bytes);
+// Writes `bytes` to a new file, the entry of an open directory, readable,
+// writable and runnable by its owner only. False on any failure, also when
+// anything (a file, a link) is there already.
+bool WriteResponseFile(EntryAt entry, std::span<const uint8_t> bytes);
 
 }  // namespace updater::platform
 

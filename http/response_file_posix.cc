@@ -8,13 +8,13 @@
 
 namespace updater::platform {
 
-bool WriteResponseFile(const FsPath& path, std::span<const uint8_t> bytes) {
+bool WriteResponseFile(EntryAt entry, std::span<const uint8_t> bytes) {
   std::string name;
-  if (path.empty() || !posix::ToNativeText(path.value(), name)) return false;
+  if (!posix::ToNativeName(entry.name, name)) return false;
   // A new file, so that nothing planted at the path (a link, a FIFO, a file
   // that someone else can still write through an open descriptor) is used.
-  posix::ScopedFd file(
-      open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRWXU));
+  posix::ScopedFd file(openat(posix::DescriptorOf(entry.directory), name.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRWXU));
   return file.IsValid() && fchmod(file.get(), S_IRWXU) == 0 &&
          posix::WriteFully(file.get(), bytes) && file.Close();
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "base/file_util_win.h"
 #include "http/response_file_platform.h"
 
 namespace updater::platform {
@@ -27,9 +28,9 @@ bool WriteFully(HANDLE file, std::span<const uint8_t> bytes) {
 // user's own temporary directory, whose inherited permissions admit only the
 // user, the administrators and the system, so owner-only is what a file there
 // gets without an explicit descriptor.
-bool WriteResponseFile(const FsPath& path, std::span<const uint8_t> bytes) {
-  if (path.empty() || path.size() >= kMaxPathChars) return false;
-  const std::wstring name(path.value().begin(), path.value().end());
+bool WriteResponseFile(EntryAt entry, std::span<const uint8_t> bytes) {
+  std::wstring name;
+  if (!win::EntryPath(entry, name) || name.size() >= kMaxPathChars) return false;
   // A new file, so that nothing planted at the path (a file, a link, a
   // junction) is written through; no sharing while it is written.
   HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

@@ -36,7 +36,7 @@
 //   case (kernel_objects/kernel_object_file_name.h). The hash is the 64-bit
 //   FNV-1a of the name's UTF-16 code units, low byte first. The random part
 //   makes file names unguessable, so nobody can take one in advance.
-// - The page holds the state: magic "RZKO", layout version 2, kind (1 event,
+// - The page holds the state: magic "RZKO", layout version 3, kind (1 event,
 //   2 mutex), the event's signalled word, the mutex's owned word, the name's
 //   length and the full name (see kernel_objects_linux.cc for the offsets).
 //   Everything but the two words is fixed once the file has its name. The
@@ -44,7 +44,8 @@
 // - Locks are open-file-description locks (F_OFD_*), so they belong to a
 //   handle and vanish when the holder dies. Byte 0 is the holder lock: every
 //   open handle keeps a read lock on it. Byte 1 is the owner lock: the owner
-//   of a mutex keeps a write lock on it.
+//   of a mutex keeps a write lock on it. Byte 2 is the creating lock: a
+//   creator keeps a write lock on it until it has decided to keep the file.
 // - An object is live when a file of its name's hash has a complete state of
 //   that name and someone holds a read lock on byte 0 (F_OFD_GETLK reports
 //   F_RDLCK; that needs only read access). Files without a holder are stale
@@ -55,27 +56,35 @@
 //   locked: their owner can truncate them at any time. A handle maps its own
 //   user's file (MAP_SHARED) for the futex words; only that user (and
 //   root) can change the file's size.
-// - Creating (Create, CreateOwned) holds flock(LOCK_EX) on a read-only
-//   descriptor of /dev/shm itself, trying without waiting every millisecond
-//   for about two seconds, so creations of all users are serialised. Under
-//   it: look for a live object of the name. This user's: join it (already
-//   existed). Another user's: fail with EACCES. None: create
+// - Creating (Create, CreateOwned) takes no lock that anyone else could
+//   hold: nobody can delay or block a creation but by holding an object of
+//   the same name. Look for a live object of the name. This user's: join it
+//   (already existed). Another user's: fail with EACCES. None: create
 //   "rivazeriduv_kernel_object.tmp." + 16 random hex digits (O_EXCL,
-//   O_NOFOLLOW, mode 0644), allocate the page, write the state, take the
-//   holder read lock (and the owner lock when created owned), then
-//   renameat2(RENAME_NOREPLACE) it to its object name, and unlock the
-//   directory. Every object file is thus complete when it appears. Under the
-//   lock a creation also removes this user's temporary files (left by a
-//   creator that died) and this user's stale object files of every name.
-// - Joining (and opening without creating, which takes no directory lock):
-//   open the file (O_NOFOLLOW) and check that it is a regular file of this
-//   user that others cannot write, and skip it when its state names another
-//   name. Then try to write-lock byte 0. Granted: nobody holds it (stale);
-//   remove it if the name still names this file. Refused: read-lock byte 0,
-//   check that the name still names this file and that the state is of the
-//   name and kind; the handle is open. When the read lock is refused or the
-//   name no longer names the file, its last holder is removing it: look
-//   again after a millisecond, giving up after about two seconds.
+//   O_NOFOLLOW, mode 0644), take the holder read lock and the creating write
+//   lock at once, allocate the page, write the state (take the owner lock
+//   when created owned), then renameat2(RENAME_NOREPLACE) it to its object
+//   name. Every object file is thus complete when it appears. Then list the
+//   files of the name's hash again: when another live file of the name (any
+//   user's, any kind) is there, remove the own file (still holding the
+//   creating lock), close it and start over after a random pause of up to
+//   2 ms; otherwise unlock the creating byte: the object is created. Of two
+//   creators that meet, the later one always sees the earlier one's file,
+//   so at most one keeps its file (both may withdraw, and then meet the
+//   survivor or try again). A creation also removes this user's temporary
+//   files and object files of every name that nobody holds.
+// - Joining (and opening without creating): open the file (O_NOFOLLOW) and
+//   check that it is a regular file of this user that others cannot write,
+//   and skip it when its state names another name. Then try to write-lock
+//   byte 0. Granted: nobody holds it (stale); remove it if the name still
+//   names this file. Refused: read-lock byte 0, check that nobody holds the
+//   creating lock (F_OFD_GETLK on byte 2), that the name still names this
+//   file and that the state is of the name and kind; the handle is open.
+//   When the read lock is refused, the creating lock is held or the name no
+//   longer names the file, its creator has not decided yet or its last
+//   holder is removing it: look again after a millisecond, giving up after
+//   about two seconds. A file whose creator is still deciding counts as live
+//   for every other check.
 // - Closing: try to turn the read lock into a write lock; when granted, this
 //   was the last holder and it removes the file (if the name still names
 //   it), then closes. Nobody can join a file while its byte 0 is

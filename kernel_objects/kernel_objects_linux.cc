@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <linux/futex.h>
 #include <stdio.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -36,18 +35,21 @@ constexpr char kDirectory[] = "/dev/shm";
 constexpr mode_t kFileMode = 0644;
 
 constexpr uint32_t kMagic = 0x4F4B5A52;  // "RZKO" in memory order.
-constexpr uint32_t kLayoutVersion = 2;
+constexpr uint32_t kLayoutVersion = 3;
 constexpr uint32_t kEventKindValue = 1;
 constexpr uint32_t kMutexKindValue = 2;
 
 constexpr off_t kHolderByte = 0;
 constexpr off_t kOwnerByte = 1;
+constexpr off_t kCreatingByte = 2;
 
-// Creations hold the directory lock, and last holders the holder byte, for
-// microseconds; past about two seconds something is wrong (or someone else
-// keeps the directory locked).
+// Creators hold the creating byte, and last holders the holder byte, for
+// microseconds; past about two seconds something is wrong.
 constexpr int kMaxAttempts = 2000;
 constexpr timespec kRetryDelay = {0, 1'000'000};
+// Two creators of one name that met both withdraw, and try again after a
+// random part of this, so that one of them comes first.
+constexpr long kMaxContentionDelayNs = 2'000'000;
 constexpr long kPollIntervalNs = 10'000'000;
 constexpr long kNanosecondsPerSecond = 1'000'000'000;
 
@@ -114,22 +116,6 @@ posix::ScopedFd OpenDirectory() {
 // so that it neither shares the directory lock nor a reading position.
 posix::ScopedFd ReopenDirectory(int dir_fd) {
   return posix::ScopedFd(openat(dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-}
-
-// Serialises creations machine-wide, so that no name gets two live files.
-// The lock goes with the last descriptor of dir_fd's open file description.
-bool LockDirectory(int dir_fd) {
-  for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-    if (flock(dir_fd, LOCK_EX | LOCK_NB) == 0) {
-      return true;
-    }
-    if (errno != EWOULDBLOCK) {
-      return false;
-    }
-    nanosleep(&kRetryDelay, nullptr);
-  }
-  errno = EBUSY;
-  return false;
 }
 
 std::vector<std::string> EntriesStartingWith(int dir_fd, std::string_view start) {
@@ -322,18 +308,21 @@ bool RemoveIfStale(int dir_fd, const std::string& file_name, int fd) {
   return true;
 }
 
-// A creation, under the directory lock, also clears what this user left
-// behind under other names: temporary files (every living creator holds the
-// lock, so only one that died leaves any) and object files nobody holds.
+// A creation also clears what this user left behind under other names:
+// temporary files and object files nobody holds (a living creator holds its
+// temporary file from its first moment).
 void RemoveOwnLeftover(int dir_fd, const std::string& file_name) {
-  if (file_name.starts_with(kKernelObjectTemporaryFilePrefix)) {
-    unlinkat(dir_fd, file_name.c_str(), 0);
-    return;
-  }
   const posix::ScopedFd fd = OpenOwnFile(dir_fd, file_name);
-  if (fd.IsValid() && IsKernelObjectFileName(file_name)) {
+  if (fd.IsValid() && (file_name.starts_with(kKernelObjectTemporaryFilePrefix) ||
+                       IsKernelObjectFileName(file_name))) {
     RemoveIfStale(dir_fd, file_name, fd.get());
   }
+}
+
+// Whether the creator of the file `fd` has open still decides whether it
+// keeps it.
+bool IsBeingCreated(int fd) {
+  return LockHeldByOthers(fd, kCreatingByte) != F_UNLCK;
 }
 
 // Joins the object of one of this user's files when it is live and of the
@@ -358,7 +347,10 @@ Found JoinOwnFile(int dir_fd,
   if (state->kind != KindValue(request.kind)) {
     return Found::kOtherKind;
   }
-  if (!LockByte(fd.get(), kHolderByte, F_RDLCK) || !NamesFile(dir_fd, file_name, fd.get())) {
+  // A creator that withdraws removes its file before it lets go of the
+  // creating byte, so a joiner either sees the byte held or the name gone.
+  if (!LockByte(fd.get(), kHolderByte, F_RDLCK) || IsBeingCreated(fd.get()) ||
+      !NamesFile(dir_fd, file_name, fd.get())) {
     return Found::kDying;
   }
   SharedState* mapped = MapState(fd.get());
@@ -372,7 +364,7 @@ Found JoinOwnFile(int dir_fd,
 // One look at every file of the request's name.
 Found FindObject(int dir_fd,
                  const OpenRequest& request,
-                 bool directory_locked,
+                 bool creating,
                  KernelObjectHandlePtr& joined) {
   const std::string start = KernelObjectFileNameStart(request.name);
   Found found = Found::kNothing;
@@ -384,7 +376,7 @@ Found FindObject(int dir_fd,
     }
     const bool own = status.st_uid == geteuid();
     if (!file_name.starts_with(start) || !IsKernelObjectFileName(file_name)) {
-      if (own && directory_locked) {
+      if (own && creating) {
         RemoveOwnLeftover(dir_fd, file_name);
       }
       continue;
@@ -404,10 +396,57 @@ Found FindObject(int dir_fd,
   return found;
 }
 
-// Prepares the object complete under a temporary name, with its locks, and
-// only then gives it its name. Called with the directory locked and no live
-// file of the name.
-OpenedKernelObject CreateObject(int dir_fd, const OpenRequest& request, int& error) {
+// Whether a live file other than `own_file` holds an object of the
+// request's name, of any user and kind.
+bool HasRival(int dir_fd, const OpenRequest& request, const std::string& own_file) {
+  for (const std::string& file_name :
+       EntriesStartingWith(dir_fd, KernelObjectFileNameStart(request.name))) {
+    if (file_name == own_file || !IsKernelObjectFileName(file_name)) {
+      continue;
+    }
+    const std::optional<KernelObjectInfo> object = InspectFile(dir_fd, file_name);
+    if (object && object->name == request.name) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Writes the state of a new object into the file `fd`; null on failure.
+SharedState* PrepareState(int fd, const OpenRequest& request, bool& owned, int& error) {
+  // The umask may have taken read access away. Allocating the page now makes
+  // a full file system fail here rather than fault a later store.
+  if (fchmod(fd, kFileMode) != 0) {
+    error = errno;
+    return nullptr;
+  }
+  error = posix_fallocate(fd, 0, kFileSize);
+  SharedState* state = error == 0 ? MapState(fd) : nullptr;
+  if (state == nullptr) {
+    error = error != 0 ? error : errno;
+    return nullptr;
+  }
+  state->magic = kMagic;
+  state->layout_version = kLayoutVersion;
+  state->kind = KindValue(request.kind);
+  state->name_length = static_cast<uint32_t>(request.name.size());
+  request.name.copy(state->name, request.name.size());
+  owned = request.disposition == KernelObjectDisposition::kCreateOwned &&
+          LockByte(fd, kOwnerByte, F_WRLCK);
+  state->owned = owned ? 1 : 0;
+  return state;
+}
+
+// Prepares the object complete under a temporary name, holding it and its
+// creating byte from the start, gives it its name, and keeps it only when no
+// other live file of the name appeared meanwhile (`contended` otherwise:
+// look again). Of creators that meet, at least the later one sees the other
+// and withdraws; no lock of anyone else's is waited for.
+OpenedKernelObject CreateObject(int dir_fd,
+                                const OpenRequest& request,
+                                int& error,
+                                bool& contended) {
+  contended = false;
   uint64_t temporary_id;
   uint64_t id;
   if (!RandomId(temporary_id) || !RandomId(id)) {
@@ -421,44 +460,52 @@ OpenedKernelObject CreateObject(int dir_fd, const OpenRequest& request, int& err
     error = errno;
     return OpenedKernelObject();
   }
-  // The umask may have taken read access away. Allocating the page now makes
-  // a full file system fail here rather than fault a later store.
-  SharedState* state = nullptr;
-  int allocation_error = 0;
-  if (fchmod(fd.get(), kFileMode) == 0 &&
-      (allocation_error = posix_fallocate(fd.get(), 0, kFileSize)) == 0) {
-    state = MapState(fd.get());
-  }
-  bool owned = false;
-  if (state != nullptr) {
-    state->magic = kMagic;
-    state->layout_version = kLayoutVersion;
-    state->kind = KindValue(request.kind);
-    state->name_length = static_cast<uint32_t>(request.name.size());
-    request.name.copy(state->name, request.name.size());
-    owned = request.disposition == KernelObjectDisposition::kCreateOwned &&
-            LockByte(fd.get(), kOwnerByte, F_WRLCK);
-    state->owned = owned ? 1 : 0;
-  }
-  const std::string file_name = KernelObjectFileName(request.name, id);
-  if (state == nullptr || !LockByte(fd.get(), kHolderByte, F_RDLCK) ||
-      renameat2(dir_fd, temporary_name.c_str(), dir_fd, file_name.c_str(), RENAME_NOREPLACE) != 0) {
-    error = allocation_error != 0 ? allocation_error : errno;
+  // Until it holds its file, another creation of this user may take it for
+  // a leftover and remove it: then it starts over.
+  if (!LockByte(fd.get(), kHolderByte, F_RDLCK) || !LockByte(fd.get(), kCreatingByte, F_WRLCK)) {
+    error = errno;
+    contended = IsLockConflict(error);
     unlinkat(dir_fd, temporary_name.c_str(), 0);
-    if (state != nullptr) {
-      munmap(state, kFileSize);
-    }
     return OpenedKernelObject();
   }
+  bool owned = false;
+  SharedState* state = PrepareState(fd.get(), request, owned, error);
+  const std::string file_name = KernelObjectFileName(request.name, id);
+  if (state == nullptr ||
+      renameat2(dir_fd, temporary_name.c_str(), dir_fd, file_name.c_str(), RENAME_NOREPLACE) != 0) {
+    if (state != nullptr) {
+      error = errno;
+      contended = errno == ENOENT;
+      munmap(state, kFileSize);
+    }
+    unlinkat(dir_fd, temporary_name.c_str(), 0);
+    return OpenedKernelObject();
+  }
+  if (HasRival(dir_fd, request, file_name)) {
+    // Removed while the creating byte is still held: no joiner keeps it.
+    unlinkat(dir_fd, file_name.c_str(), 0);
+    munmap(state, kFileSize);
+    contended = true;
+    return OpenedKernelObject();
+  }
+  LockByte(fd.get(), kCreatingByte, F_UNLCK);
   KernelObjectHandlePtr handle = MakeHandle(dir_fd, file_name, std::move(fd), state);
   error = errno;
   return MakeOpened(std::move(handle), false, owned);
 }
 
+// A random pause of at most kMaxContentionDelayNs.
+void PauseAfterContention() {
+  uint64_t random = 0;
+  RandomId(random);
+  const timespec delay = {0, static_cast<long>(random % kMaxContentionDelayNs)};
+  nanosleep(&delay, nullptr);
+}
+
 OpenedKernelObject OpenOrCreate(const OpenRequest& request, int& error) {
   const bool creating = request.disposition != KernelObjectDisposition::kOpenExisting;
   const posix::ScopedFd dir_fd = OpenDirectory();
-  if (!dir_fd.IsValid() || (creating && !LockDirectory(dir_fd.get()))) {
+  if (!dir_fd.IsValid()) {
     error = errno;
     return OpenedKernelObject();
   }
@@ -469,7 +516,13 @@ OpenedKernelObject OpenOrCreate(const OpenRequest& request, int& error) {
         return MakeOpened(std::move(joined), true, false);
       case Found::kNothing:
         if (creating) {
-          return CreateObject(dir_fd.get(), request, error);
+          bool contended = false;
+          OpenedKernelObject created = CreateObject(dir_fd.get(), request, error, contended);
+          if (!contended) {
+            return created;
+          }
+          PauseAfterContention();
+          continue;
         }
         error = ENOENT;
         return OpenedKernelObject();

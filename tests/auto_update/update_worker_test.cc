@@ -3,10 +3,13 @@
 // installer is ready. Service and signed installers are the end-to-end ones.
 #include "auto_update/update_worker.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -50,6 +53,7 @@ class UpdateWorkerTest : public ::testing::Test {
               if (code == kNotifyBrowserReady || code == kNotifyFlashReady) {
                 signaled_at_ready_ = {state_.continue_event.IsSignaled(),
                                       state_.cancel_event.IsSignaled()};
+                if (at_ready_) at_ready_();
                 if (click_at_ready_) click_at_ready_->Set();
               }
               if (code == stop_at_) stop_.Stop();
@@ -85,6 +89,7 @@ class UpdateWorkerTest : public ::testing::Test {
   UpdaterState state_;
   ParsedCommandLine command_line_{u"updater"};
   const NamedEvent* click_at_ready_ = nullptr;
+  std::function<void()> at_ready_;     // before the click
   std::optional<NotifyCode> stop_at_;  // the dialog goes away when this is posted
   WorkerStop stop_;
   std::pair<bool, bool> signaled_at_ready_;
@@ -157,6 +162,39 @@ TEST_F(UpdateWorkerTest, FlowsWaitForTheUsersDecisionAndIgnoreEarlierClicks) {
   }
   EXPECT_FALSE(e2e::Exists(install_.Path("arguments"))) << "no installer ran";
   EXPECT_FALSE(e2e::Exists(install_.updater_dir() + "/PepperFlash"));
+}
+
+// The checked download replaced, or rewritten in place, while the user
+// decides: nothing runs, and the flow ends as for an unsigned download.
+TEST_F(UpdateWorkerTest, ADownloadChangedAfterItsCheckNeverRuns) {
+  E2E_REQUIRE_INSTALLER_RUNNER();
+  const std::string installer =
+      e2e::MakeScriptedInstaller(e2e::BrowserInstallerScript(install_.Path("arguments")));
+  const std::string other =
+      e2e::MakeScriptedInstaller(e2e::BrowserInstallerScript(install_.Path("other_arguments")));
+  Offer("/update.php", "Kora-", installer);
+  Offer("/update_pepper.php", "Kora-Flash-", installer);
+  state_.current_browser_version = ParseVersion("1.0.0.0");
+  click_at_ready_ = &state_.continue_event;
+  const std::string download = UTF16ToUTF8(Download());
+  at_ready_ = [&] {
+    e2e::WriteFileBytes(download + ".new", other);
+    ASSERT_EQ(rename((download + ".new").c_str(), download.c_str()), 0);
+  };
+  EXPECT_EQ(RunBrowserUpdate(Context({u"--current=1.0.0.0"}), kPrimaryServerSet),
+            kBrowserSignatureInvalid);
+  // Grown by a byte: a rewrite of the same size within the file system's
+  // time granularity would pass unseen, which only the user could make.
+  const std::string grown = other + '\0';
+  at_ready_ = [&] {
+    const int file = open(download.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    ASSERT_EQ(write(file, grown.data(), grown.size()), static_cast<ssize_t>(grown.size()));
+    close(file);
+  };
+  EXPECT_EQ(RunFlashUpdate(Context({u"--pepper-version=1.0.0.0"}), kPrimaryServerSet),
+            kFlashSignatureInvalid);
+  EXPECT_FALSE(e2e::Exists(install_.Path("arguments")));
+  EXPECT_FALSE(e2e::Exists(install_.Path("other_arguments")));
 }
 
 TEST_F(UpdateWorkerTest, AStoppedRunStartsNoInstallerAndNoPlugInUpdate) {

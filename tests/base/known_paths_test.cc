@@ -98,8 +98,10 @@ class TempDirectoryTest : public testing::Test {
   std::optional<std::string> saved_;
 };
 
-// A directory that others can write is used through the user's own private
-// directory inside it; one that is the user's alone is used as it is.
+// A sticky directory that others can write is used through the user's own
+// private directory inside it; one that is the user's alone is used as it
+// is; any other, or one below a directory that someone else can rename
+// entries of, is refused.
 TEST_F(TempDirectoryTest, FromTheEnvironmentOrTheDefaultAndAlwaysPrivate) {
   const std::string own_name = "/rivazeriduv_updater-" + std::to_string(geteuid());
   const std::u16string own_in_tmp = UTF8ToUTF16("/tmp" + own_name);
@@ -115,7 +117,14 @@ TEST_F(TempDirectoryTest, FromTheEnvironmentOrTheDefaultAndAlwaysPrivate) {
   ASSERT_NE(mkdtemp(scratch.data()), nullptr);
   EXPECT_EQ(TempDirectoryFor((scratch + "//").c_str()), UTF8ToUTF16(scratch));
   EXPECT_EQ(TempDirectoryFor((scratch + "/missing").c_str()), u"<false>");
-  ASSERT_EQ(chmod(scratch.c_str(), 0770), 0);
+  ASSERT_EQ(symlink(scratch.c_str(), (scratch + ".link").c_str()), 0);
+  EXPECT_EQ(TempDirectoryFor((scratch + ".link").c_str()), UTF8ToUTF16(scratch));
+  ASSERT_EQ(unlink((scratch + ".link").c_str()), 0);
+  // Writable by a group, and not sticky: anyone in it could rename the
+  // private directory away.
+  ASSERT_EQ(chmod(scratch.c_str(), 02770), 0);
+  EXPECT_EQ(TempDirectoryFor(scratch.c_str()), u"<false>");
+  ASSERT_EQ(chmod(scratch.c_str(), 01777), 0);
   EXPECT_EQ(TempDirectoryFor(scratch.c_str()), UTF8ToUTF16(scratch + own_name));
   // A private directory whose mode was loosened is made private again.
   ASSERT_EQ(chmod((scratch + own_name).c_str(), 0755), 0);
@@ -123,16 +132,39 @@ TEST_F(TempDirectoryTest, FromTheEnvironmentOrTheDefaultAndAlwaysPrivate) {
   ASSERT_EQ(lstat((scratch + own_name).c_str(), &status), 0);
   EXPECT_EQ(status.st_mode, S_IFDIR | 0700u);
 
-  // The private directory's name taken by a link, or by another user.
+  // The private directory's name taken by a link, or by another user: a
+  // private directory with a random name, the same one on every run.
   ASSERT_EQ(rmdir((scratch + own_name).c_str()), 0);
   ASSERT_EQ(symlink(scratch.c_str(), (scratch + own_name).c_str()), 0);
-  EXPECT_EQ(TempDirectoryFor(scratch.c_str()), u"<false>");
+  const std::u16string random = TempDirectoryFor(scratch.c_str());
+  EXPECT_EQ(random.size(), scratch.size() + own_name.size() + 17);
+  EXPECT_TRUE(random.starts_with(UTF8ToUTF16(scratch + own_name + ".")));
+  ASSERT_EQ(lstat(UTF16ToUTF8(random).c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode, S_IFDIR | 0700u);
   ASSERT_EQ(unlink((scratch + own_name).c_str()), 0);
   if (geteuid() == 0) {
     ASSERT_EQ(mkdir((scratch + own_name).c_str(), 0700), 0);
     ASSERT_EQ(chown((scratch + own_name).c_str(), 65534, 65534), 0);
-    EXPECT_EQ(TempDirectoryFor(scratch.c_str()), u"<false>");
+    EXPECT_EQ(TempDirectoryFor(scratch.c_str()), random);
+    // Another user's random-looking directory is never taken for ours.
+    ASSERT_EQ(chown(UTF16ToUTF8(random).c_str(), 65534, 65534), 0);
+    const std::u16string fresh = TempDirectoryFor(scratch.c_str());
+    EXPECT_NE(fresh, random);
+    EXPECT_TRUE(fresh.starts_with(UTF8ToUTF16(scratch + own_name + ".")));
     ASSERT_EQ(rmdir((scratch + own_name).c_str()), 0);
+
+    // Below a directory of another user, or one that others can write.
+    for (const char* parent : {"/theirs", "/open"}) {
+      ASSERT_EQ(mkdir((scratch + parent).c_str(), 0755), 0);
+      ASSERT_EQ(mkdir((scratch + parent + "/mine").c_str(), 0700), 0);
+    }
+    ASSERT_EQ(chown((scratch + "/theirs").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod((scratch + "/open").c_str(), 0777), 0);
+    EXPECT_EQ(TempDirectoryFor((scratch + "/theirs/mine").c_str()), u"<false>");
+    EXPECT_EQ(TempDirectoryFor((scratch + "/open/mine").c_str()), u"<false>");
+    ASSERT_EQ(chmod((scratch + "/open").c_str(), 01777), 0);
+    EXPECT_EQ(TempDirectoryFor((scratch + "/open/mine").c_str()),
+              UTF8ToUTF16(scratch + "/open/mine"));
   }
 
   // The longest path that can be had, and one character more.

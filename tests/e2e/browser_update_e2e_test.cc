@@ -1,9 +1,11 @@
 // The browser update as the browser starts it: the real updater executable,
 // silent, against a loopback update service, in a scratch installation.
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <sched.h>
+#include <stdio.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +21,7 @@
 
 #include "tests/e2e/e2e_harness.h"
 #include "tests/e2e/log_line_matcher.h"
+#include "tests/support/other_user_process.h"
 
 namespace updater::e2e {
 namespace {
@@ -326,6 +329,71 @@ TEST_F(BrowserUpdateE2eTest, DownloadPathThatCannotBeClearedOrWritten) {
   EXPECT_EQ(ListTree(install_.install_dir()), before);
 }
 
+// Another user who can rename the temporary directory, or a directory above
+// it, swaps it with one of their own, holding a script under the download's
+// name, as fast as the kernel lets them, for the whole run: runs end with 2
+// before any download, and nothing of theirs ever runs as us.
+TEST_F(BrowserUpdateE2eTest, TemporaryDirectoriesAnotherUserCanRenameAreNeverUsed) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to race another user";
+  constexpr int kRounds = 10;
+  UpdateService service;
+  ASSERT_TRUE(service.IsUp());
+  Offer(service, BrowserInstaller());
+  const std::string ran = install_.Path("script_ran");
+  const std::string script = "#!/bin/sh\necho ran >" + ran + "\n";
+  struct Layout {
+    std::string shared;  // the directory the other user can rename entries of
+    std::string tmpdir;
+    std::string swapped;  // the entry of `shared` swapped with a directory of theirs
+    uid_t shared_owner;
+    mode_t shared_mode;
+  };
+  // A directory shared with a group the other user is in (not sticky), and
+  // a directory of ours below one of theirs.
+  const std::string group = install_.Path("group");
+  const std::string theirs = install_.Path("theirs");
+  const Layout layouts[] = {{group, group, "rivazeriduv_updater-0", 0, 02777},
+                            {theirs, theirs + "/tmp", "tmp", test_support::kOtherUser, 0755}};
+  for (const Layout& layout : layouts) {
+    SCOPED_TRACE(layout.tmpdir);
+    std::filesystem::create_directories(layout.tmpdir);
+    std::filesystem::create_directory(layout.shared + "/" + layout.swapped);
+    chmod((layout.shared + "/" + layout.swapped).c_str(), 0700);
+    const std::string their_dir = layout.shared + "/their_dir";
+    WriteFileBytes(their_dir + "/setup.exe", script);
+    chmod((their_dir + "/setup.exe").c_str(), 0755);
+    for (const std::string& path : {their_dir, their_dir + "/setup.exe"})
+      ASSERT_EQ(chown(path.c_str(), test_support::kOtherUser, test_support::kOtherUser), 0);
+    ASSERT_EQ(chown(layout.shared.c_str(), layout.shared_owner, layout.shared_owner), 0);
+    ASSERT_EQ(chmod(layout.shared.c_str(), layout.shared_mode), 0);
+    // Opened here: the scratch directory above is closed to the other user.
+    const int shared_fd = open(layout.shared.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int their_fd = open(their_dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(shared_fd, 0);
+    ASSERT_GE(their_fd, 0);
+    test_support::OtherUserProcess swapper([&] {
+      for (;;) {
+        renameat2(shared_fd, layout.swapped.c_str(), shared_fd, "their_dir", RENAME_EXCHANGE);
+        // A rejected download takes the script with it: put it back.
+        const int file = openat(their_fd, "setup.exe", O_WRONLY | O_CREAT | O_EXCL, 0755);
+        if (file >= 0 && write(file, script.data(), script.size()) >= 0) close(file);
+      }
+      return 0;
+    });
+    close(shared_fd);
+    close(their_fd);
+    if (!swapper.started()) GTEST_SKIP() << "cannot run a process as another user";
+    Environment environment = DefaultEnvironment(install_);
+    environment["TMPDIR"] = layout.tmpdir;
+    for (int round = 0; round < kRounds && !Exists(ran); ++round)
+      EXPECT_EQ(RunUpdater(install_, InstalledArguments(), environment), 2) << "round " << round;
+    EXPECT_FALSE(Exists(ran));
+    std::filesystem::remove(ran);
+  }
+  EXPECT_EQ(service.CountRequests(kInstallerPath), 0);
+  EXPECT_FALSE(Exists(ArgumentsFile()));
+}
+
 TEST_F(BrowserUpdateE2eTest, DownloadsWithoutAValidSignatureAreDeletedAndNeverRun) {
   const std::string script = BrowserInstallerScript(ArgumentsFile());
   const std::string trusted = MakeScriptedInstaller(script);
@@ -627,17 +695,31 @@ TEST_F(PortableSwapE2eTest, LeftoversOfOtherUsersAreNeverUsedNorTouched) {
   EXPECT_EQ(status.st_mode, S_IFDIR | 0700u);
 
   // The private directory taken by the other user, or a link in its place:
-  // there is no temporary directory to be had (2).
-  const std::vector<std::string> installed = ListTree(install_.install_dir());
+  // the update goes on in a private directory with a random name, the same
+  // one on the next run.
   std::filesystem::remove_all(own);
   std::filesystem::create_directory(own);
   ASSERT_EQ(lchown(own.c_str(), kOtherUser, kOtherUser), 0);
-  EXPECT_EQ(RunSwap(StandardPackage()), 2);
+  std::filesystem::remove(Installed("brelix.exe"));
+  WriteFileBytes(Installed("brelix.exe"), "old browser");
+  EXPECT_EQ(RunSwap(StandardPackage("newer browser")), 0);
+  const std::vector<std::string> arguments = InstallerArguments();
+  ASSERT_FALSE(arguments.empty());
+  const std::string random = arguments[0].substr(0, arguments[0].rfind('/'));
+  EXPECT_THAT(random, ::testing::StartsWith(own + "."));
+  ASSERT_EQ(lstat(random.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode, S_IFDIR | 0700u);
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "newer browser");
   std::filesystem::remove(own);
   std::filesystem::create_directory_symlink(ExtractDir(), own);
-  EXPECT_EQ(RunSwap(StandardPackage()), 2);
+  std::filesystem::remove(Installed("brelix.exe"));
+  WriteFileBytes(Installed("brelix.exe"), "old browser");
+  EXPECT_EQ(RunSwap(StandardPackage()), 0);
+  EXPECT_THAT(InstallerArguments(), ElementsAre(random + "/setup.exe", "-s",
+                                                "-d\"" + random + "/" + kExtractDirName + "\""));
   EXPECT_EQ(ListTree(ExtractDir()), planted);
-  EXPECT_EQ(ListTree(install_.install_dir()), installed);
+  EXPECT_EQ(ReadFileBytes(DownloadPath()), "planted download");
+  std::filesystem::remove_all(random);
 
   // A leftover of our own that cannot be removed (a mount point here) stops
   // the swap before the package runs.

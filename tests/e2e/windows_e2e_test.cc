@@ -131,6 +131,20 @@ TEST_F(WindowsE2eTest, InstalledUpdateRunsTheSignedInstallerWithItsSwitch) {
   fs::remove(ArgumentsFile());
   EXPECT_EQ(Run(InstalledArguments()), 0);
   EXPECT_EQ(InstallerArguments().size(), 3u);
+
+  // A download named without an extension starts as itself, never as the
+  // unchecked "setup.exe" beside it.
+  const std::string planted_arguments = install_->Path("planted_arguments");
+  WriteFileBytes(Download(),
+                 MakeWindowsInstaller(WindowsInstallerRun(planted_arguments), Signer::kUnsigned));
+  service.Serve("/files/setup", MakeWindowsInstaller(WindowsInstallerRun(ArgumentsFile())));
+  service.Answer("/update.php", BrowserOffer(kOffered, WindowsServiceUrl("/files/setup")));
+  fs::remove(ArgumentsFile());
+  EXPECT_EQ(Run(InstalledArguments()), 0);
+  EXPECT_THAT(InstallerArguments(),
+              ElementsAre("\"" + WindowsDownload("setup") + "\" --kr-auto-update",
+                          WindowsDownload("setup"), "--kr-auto-update"));
+  EXPECT_FALSE(Exists(planted_arguments));
 }
 
 TEST_F(WindowsE2eTest, PortableUpdateSwapsTheExtractedFilesIn) {

@@ -400,16 +400,19 @@ TEST(HttpWinFilesTest, BodyMemoryKeepsItsContentsAndResponseFilesAreAlwaysNew) {
                                     ("http_win_files_" + std::to_string(GetCurrentProcessId()));
   std::filesystem::create_directories(dir);
   const std::filesystem::path file = dir / "setup.exe";
-  const FsPath path(file.u16string());
   const std::string bytes = "MZ installer";
   const std::span<const uint8_t> data(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-  EXPECT_TRUE(platform::WriteResponseFile(path, data));
-  EXPECT_FALSE(platform::WriteResponseFile(path, data.first(2)));
-  std::ifstream in(file, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
-  in.close();
-  EXPECT_FALSE(platform::WriteResponseFile(FsPath(dir.u16string()), data));
-  EXPECT_FALSE(platform::WriteResponseFile(FsPath(), data));
+  {
+    const platform::DirectoryHandle directory = platform::OpenDirectory(FsPath(dir.u16string()));
+    EXPECT_TRUE(platform::WriteResponseFile({directory, u"setup.exe"}, data));
+    EXPECT_FALSE(platform::WriteResponseFile({directory, u"setup.exe"}, data.first(2)));
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
+    in.close();
+    EXPECT_FALSE(platform::WriteResponseFile({directory, u"."}, data));
+    EXPECT_FALSE(platform::WriteResponseFile({directory, u""}, data));
+    EXPECT_FALSE(platform::WriteResponseFile({directory, u"sub\\setup.exe"}, data));
+  }
   std::filesystem::remove_all(dir);
 }
 

@@ -646,6 +646,20 @@ TEST_F(KernelObjectAttackTest, FilesAnotherUserLeavesBehindBlockNothing) {
     EXPECT_FALSE(KernelObjectExists(round.name));
     EXPECT_EQ(Tool({"exists", decoy_name}, round.victim).Wait(), 0);
   }
+
+  // Nor does a lock on /dev/shm itself, which anyone can open: creations of
+  // other names go on, and still give each name one object.
+  test_support::ChildProcess locker("/usr/bin/flock",
+                                    {"-x", "/dev/shm", "sh", "-c", "echo locked; exec cat"},
+                                    AsUser(kOtherUser));
+  ASSERT_EQ(locker.ReadLine(), "locked");
+  const std::u16string name = UniqueName(u"while_locked");
+  const NamedMutex mutex = NamedMutex::CreateOwned(name);
+  EXPECT_TRUE(mutex.IsOwned());
+  EXPECT_EQ(RunTool({"hold-mutex", UTF16ToUTF8(name)}), kToolExitBusy);
+  EXPECT_TRUE(NamedEvent::Create(UniqueName(u"while_locked_event")).IsValid());
+  EXPECT_EQ(Tool({"create-event", UTF16ToUTF8(UniqueName(u"theirs"))}, kOtherUser).ReadLine(),
+            "created");
 }
 
 }  // namespace
