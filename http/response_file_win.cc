@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "base/file_util_win.h"
 #include "http/response_file_platform.h"
@@ -11,6 +12,14 @@ namespace {
 
 // Bytes per WriteFile call, which takes a 32-bit count.
 constexpr size_t kMaxWriteSize = 1 << 30;
+
+// An open directory is named in its long form ("\\?\C:\..."): the limit
+// counts the path as the user names it.
+constexpr std::wstring_view kLongPathPrefix = L"\\\\?\\";
+
+size_t UserPathLength(std::wstring_view path) {
+  return path.starts_with(kLongPathPrefix) ? path.size() - kLongPathPrefix.size() : path.size();
+}
 
 bool WriteFully(HANDLE file, std::span<const uint8_t> bytes) {
   while (!bytes.empty()) {
@@ -30,7 +39,7 @@ bool WriteFully(HANDLE file, std::span<const uint8_t> bytes) {
 // gets without an explicit descriptor.
 bool WriteResponseFile(EntryAt entry, std::span<const uint8_t> bytes) {
   std::wstring name;
-  if (!win::EntryPath(entry, name) || name.size() >= kMaxPathChars) return false;
+  if (!win::EntryPath(entry, name) || UserPathLength(name) >= kMaxPathChars) return false;
   // A new file, so that nothing planted at the path (a file, a link, a
   // junction) is written through; no sharing while it is written.
   HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
