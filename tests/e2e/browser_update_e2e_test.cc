@@ -804,7 +804,7 @@ TEST_F(PortableSwapE2eTest, KillsAnywhereInTheSwapLeaveAWholeBrowser) {
     const std::string browser = ReadFileBytes(Installed("brelix.exe"));
     EXPECT_TRUE(browser == "old browser" || browser == "new browser")
         << "killed " << delay.count() << " ns after the package ended: " << browser;
-    EXPECT_EQ(RunUpdater(install_, PortableArguments()), 0);
+    EXPECT_EQ(RunUpdater(install_, PortableArguments()), 0) << install_.ReadLog();
     EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
     std::error_code missing;
     EXPECT_EQ(std::filesystem::file_size(Installed("56.0.0.1/large.bin"), missing),
