@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <stdexcept>
+#include <utility>
 
 namespace updater::e2e {
 namespace {
@@ -20,9 +21,10 @@ constexpr char kWindowsBuildDir[] = UPDATER_WINDOWS_BUILD_DIR;
 constexpr char kWineRun[] = UPDATER_WINE_RUN;
 constexpr char kPkiDirectory[] = UPDATER_E2E_PKI_DIR;
 constexpr char kInstructionsMarker[] = "\n#rz-test-installer-instructions\n";
-// "file,face" entries, as wine's font links name them.
-constexpr const char* kDialogFontChain[] = {"NotoSans-Regular.ttf,Noto Sans",
-                                            "NotoSansCJK-Regular.ttc,Noto Sans CJK JP"};
+// A face, and the "file,face" that wine links to it.
+constexpr std::pair<const char*, const char*> kDialogFontLinks[] = {
+    {"Tahoma", "NotoSansCJK-Regular.ttc,Noto Sans CJK JP"},
+    {"Noto Sans CJK JP", "NotoSans-Regular.ttf,Noto Sans"}};
 
 std::string WindowsProgram(const std::string& relative) {
   return std::string(kWindowsBuildDir) + "/" + relative;
@@ -43,19 +45,21 @@ ChildProcess StartUnderWine(const std::string& program, const std::vector<std::s
   return ChildProcess(command[0], {command.begin() + 1, command.end()}, options);
 }
 
-// The dialog font's substitute (Tahoma) is not installed: wine builds it
-// from the fonts linked to its name, the first one drawing what it has and
-// the others what it lacks. Noto Sans has every Latin, Greek and Cyrillic
-// letter of the catalog, Noto Sans CJK the Chinese and Japanese ones.
+// The dialog font's substitute (Tahoma) is not installed: wine takes the
+// font linked to its name in its place (Noto Sans CJK, for Chinese and
+// Japanese), and what that font lacks (Polish and Greek letters) from the
+// font linked to the name of the font itself. A link is followed from the
+// face actually drawn, never from the second entry of a missing face's list.
 bool LinkDialogFont() {
-  std::string chain;
-  for (const char* font : kDialogFontChain)
-    chain += (chain.empty() ? "" : "\\0") + std::string(font);
-  ToolCommand command = UnderWine("reg");
-  command.insert(command.end(),
-                 {"add", R"(HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink)",
-                  "/v", "Tahoma", "/t", "REG_MULTI_SZ", "/d", chain, "/f"});
-  return RunTool(command) == 0;
+  for (const auto& [face, linked] : kDialogFontLinks) {
+    ToolCommand command = UnderWine("reg");
+    command.insert(
+        command.end(),
+        {"add", R"(HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink)", "/v",
+         face, "/t", "REG_MULTI_SZ", "/d", linked, "/f"});
+    if (RunTool(command) != 0) return false;
+  }
+  return true;
 }
 
 // The prefix keeps them across runs; adding them again changes nothing.

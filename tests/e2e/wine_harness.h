@@ -83,9 +83,9 @@ ToolCommand WineWaitOnlyEventTool();
 std::string WindowsKernelObjectName(const std::string& windows_path,
                                     const std::string& suffix = "");
 
-// The fonts the prefix gives the dialog ("MS Shell Dlg", then the faces linked
-// behind it, joined by ";"), then each character of `text` (UTF-8) that none
-// of them draws, as "U+XXXX".
+// The face the dialog's font resolves to in the prefix, then each character
+// of `text` (UTF-8) that it draws as a missing glyph, links and all, as
+// "U+XXXX".
 std::vector<std::string> DialogFontGaps(const std::string& text);
 
 // Installers: the Windows test installer (tests/e2e/test_installer_win.cc)
