@@ -2,7 +2,9 @@
 // ASCII text, writing the result back and reading it again must give the same
 // switches. The round trip cannot hold beyond that: switch names are written
 // out as they stand after narrowing to their low bytes, the program name is
-// read without escapes, and an empty item is written as nothing at all.
+// read without escapes, an empty item is written as nothing at all, and a
+// switch of an empty name and value ("-=") is written as its bare prefix,
+// which reads back as an argument.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +23,7 @@ bool CanRoundTrip(const updater::ParsedCommandLine& parsed) {
   if (parsed.program().empty() || parsed.program().find(u'"') != std::u16string_view::npos)
     return false;
   for (const auto& [name, value] : parsed.Switches()) {
-    if (name.find_first_of(" \t\"") != std::string::npos) return false;
+    if (name.empty() || name.find_first_of(" \t\"") != std::string::npos) return false;
   }
   return true;
 }
