@@ -394,13 +394,14 @@ constexpr int kRussian = 3;
 
 class WindowsDialogE2eTest : public WindowsE2eTest {
  protected:
+  // The display first, then a new wine session: the prefix is prepared, and
+  // every session begun from now on is begun, with the display set.
   void SetUp() override {
-    WindowsE2eTest::SetUp();
-    if (IsSkipped()) return;
+    WINE_E2E_REQUIRE_WINDOWS_BUILD();
     desktop_ = std::make_unique<DesktopSession>();
     ASSERT_EQ(desktop_->failure(), "");
-    // wine's programs keep the display they started with.
     EndWineSession();
+    WindowsE2eTest::SetUp();
   }
   void TearDown() override {
     if (desktop_) EndWineSession();

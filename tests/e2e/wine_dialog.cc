@@ -67,6 +67,12 @@ void DescribeWindows() {
     std::cerr << "  " << id << " \"" << (name.empty() ? "" : name.front()) << "\"" << map_state
               << "\n";
   }
+  std::vector<std::string> processes;
+  Output("/bin/sh",
+         {"-c", "ps -eo pid,stat,etime,args | grep -i -e wine -e '[.]exe' | grep -v grep"},
+         &processes);
+  std::cerr << "and wine runs:\n";
+  for (const std::string& process : processes) std::cerr << "  " << process << "\n";
 }
 
 }  // namespace

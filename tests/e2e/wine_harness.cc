@@ -169,10 +169,16 @@ int RunWindowsUpdater(const WindowsInstallation& installation,
   return status.exited ? status.code : -1;
 }
 
+// A program that was still starting when its server went starts a session of
+// its own: that one is ended too, until no server answers.
 void EndWineSession() {
+  constexpr int kMostSessions = 10;
   const std::string prefix = std::string("WINEPREFIX=") + kWindowsBuildDir + "/wineprefix";
-  RunTool({"/usr/bin/env", prefix, "wineserver", "-k"});
-  RunTool({"/usr/bin/env", prefix, "wineserver", "-w"});
+  for (int ended = 0;
+       ended < kMostSessions && RunTool({"/usr/bin/env", prefix, "wineserver", "-k"}) == 0;
+       ++ended) {
+    RunTool({"/usr/bin/env", prefix, "wineserver", "-w"});
+  }
 }
 
 namespace {

@@ -51,8 +51,9 @@ test_support::ChildProcess StartWindowsUpdater(const WindowsInstallation& instal
 int RunWindowsUpdater(const WindowsInstallation& installation,
                       const std::vector<std::string>& arguments);
 
-// Ends every program of the prefix and its wine server, so that the next
-// start opens the display it finds in the environment.
+// Ends every program of the prefix and its wine server. A session's desktop
+// keeps the display its first program found in the environment, and its
+// programs draw there: one begun without a display draws nothing at all.
 void EndWineSession();
 
 // Keeps a file open in a wine program, sharing nothing (as a running
