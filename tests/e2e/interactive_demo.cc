@@ -102,7 +102,7 @@ struct Win32InteractiveSetup {
   WindowsInstallation install{"1.5.0.1"};
 
   Win32InteractiveSetup() {
-    EndWineSession();  // wine's programs keep the display they started with
+    EndWineSession();  // a session begun elsewhere keeps its own display
     service.Serve("/brelix_setup_2.0.0.0.exe",
                   MakeWindowsInstaller(WindowsInstallerRun(install.Path("installer_arguments"))));
     service.Answer("/update.php",
