@@ -199,26 +199,34 @@ bool DeleteMatching(const FsPath& dir, std::u16string_view pattern, bool recursi
   return !directory.IsValid() || DeleteMatchingIn(directory, dir, pattern, recursive);
 }
 
-bool CopyOneFile(const FsPath& from, const FsPath& to) {
-  if (!IsCopyablePair(from, to)) return false;
-  const DirectoryHandle from_parent = OpenParent(from);
-  const DirectoryHandle to_parent = OpenParent(to);
-  return from_parent.IsValid() && to_parent.IsValid() &&
-         platform::CopyFileAt(EntryAt{from_parent, LastComponent(from)},
-                              EntryAt{to_parent, LastComponent(to)}, /*writable=*/true);
-}
+namespace {
 
-bool LinkOrCopyFile(const FsPath& from, const FsPath& to) {
+// Runs `operation` on the entries `from` and `to`, each reached through its
+// open parent directory; false when either parent cannot be opened.
+template <typename Operation>
+bool OnEntriesOf(const FsPath& from, const FsPath& to, Operation operation) {
   if (!IsCopyablePair(from, to)) return false;
   const DirectoryHandle from_parent = OpenParent(from);
   const DirectoryHandle to_parent = OpenParent(to);
   if (!from_parent.IsValid() || !to_parent.IsValid()) return false;
   const std::u16string from_name = LastComponent(from);
   const std::u16string to_name = LastComponent(to);
-  const EntryAt source{from_parent, from_name};
-  const EntryAt target{to_parent, to_name};
-  return platform::LinkFileAt(source, target) ||
-         platform::CopyFileAt(source, target, /*writable=*/false);
+  return operation(EntryAt{from_parent, from_name}, EntryAt{to_parent, to_name});
+}
+
+}  // namespace
+
+bool CopyOneFile(const FsPath& from, const FsPath& to) {
+  return OnEntriesOf(from, to, [](EntryAt source, EntryAt target) {
+    return platform::CopyFileAt(source, target, /*writable=*/true);
+  });
+}
+
+bool LinkOrCopyFile(const FsPath& from, const FsPath& to) {
+  return OnEntriesOf(from, to, [](EntryAt source, EntryAt target) {
+    return platform::LinkFileAt(source, target) ||
+           platform::CopyFileAt(source, target, /*writable=*/false);
+  });
 }
 
 bool CopyTree(const FsPath& from, const FsPath& to) {
