@@ -26,7 +26,7 @@
 #include "authenticode/read_only_file_platform.h"
 #include "authenticode/unsigned_attributes.h"
 #include "base/build_config.h"
-#include "base/file_util_win.h"
+#include "base/native_win.h"
 
 namespace updater::platform {
 namespace {

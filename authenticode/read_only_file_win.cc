@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "authenticode/read_only_file_platform.h"
-#include "base/file_util_win.h"
+#include "base/native_win.h"
 
 namespace updater::platform {
 

@@ -1,12 +1,12 @@
 #include "auto_update/update_worker.h"
 
-#include "auto_update/browser_update.h"
-#include "auto_update/flash_update.h"
-#include "auto_update/language.h"
-#include "auto_update/notification.h"
-#include "auto_update/server_reachability.h"
-#include "auto_update/server_set.h"
-#include "auto_update/update_context.h"
+#include "flows/browser_update.h"
+#include "flows/flash_update.h"
+#include "text/language.h"
+#include "update_run/notification.h"
+#include "update_service/server_reachability.h"
+#include "update_service/server_set.h"
+#include "update_run/update_context.h"
 #include "base/command_line.h"
 
 namespace updater {

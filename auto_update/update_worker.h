@@ -1,7 +1,7 @@
 #ifndef AUTO_UPDATE_UPDATE_WORKER_H_
 #define AUTO_UPDATE_UPDATE_WORKER_H_
 
-#include "auto_update/update_result.h"
+#include "update_run/update_result.h"
 
 namespace updater {
 

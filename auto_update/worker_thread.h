@@ -5,11 +5,11 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "auto_update/notification.h"
-#include "auto_update/update_context.h"
-#include "auto_update/update_result.h"
-#include "auto_update/updater_state.h"
-#include "auto_update/worker_stop.h"
+#include "update_run/notification.h"
+#include "update_run/update_context.h"
+#include "update_run/update_result.h"
+#include "update_run/updater_state.h"
+#include "update_run/worker_stop.h"
 #include "base/command_line.h"
 #include "base/joinable_thread_platform.h"
 

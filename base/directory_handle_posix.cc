@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "base/directory_handle_platform.h"
-#include "base/file_util_posix.h"
+#include "base/native_posix.h"
 
 namespace updater::platform {
 namespace {

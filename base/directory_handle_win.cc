@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "base/directory_handle_platform.h"
-#include "base/file_util_win.h"
+#include "base/native_win.h"
 
 // A directory is named by its full path, and the handle kept open with it
 // shares reading and writing but not deletion, so that nobody can rename or

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/directory_search_platform.h"
-#include "base/file_util_posix.h"
+#include "base/native_posix.h"
 #include "base/wildcard_match.h"
 
 namespace updater::platform {

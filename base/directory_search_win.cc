@@ -3,7 +3,7 @@
 #include <string>
 
 #include "base/directory_search_platform.h"
-#include "base/file_util_win.h"
+#include "base/native_win.h"
 #include "base/wildcard_match.h"
 
 namespace updater::platform {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "base/path_operations.h"
+#include "base/path_arithmetic.h"
 
 namespace updater {
 namespace {

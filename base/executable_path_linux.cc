@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "base/executable_path_platform.h"
-#include "base/file_util_posix.h"
+#include "base/native_posix.h"
 
 namespace updater::platform {
 

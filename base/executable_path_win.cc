@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "base/executable_path_platform.h"
-#include "base/file_util_win.h"
+#include "base/native_win.h"
 
 namespace updater::platform {
 

@@ -3,9 +3,9 @@
 #include "base/directory_entry.h"
 #include "base/directory_search_platform.h"
 #include "base/file_attributes.h"
-#include "base/file_platform.h"
+#include "base/file_operations_platform.h"
 #include "base/last_error_platform.h"
-#include "base/path_operations.h"
+#include "base/path_arithmetic.h"
 
 namespace updater {
 namespace {

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "base/file_operations.h"
-#include "base/path_operations.h"
+#include "base/path_arithmetic.h"
 
 namespace updater {
 

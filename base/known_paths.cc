@@ -4,7 +4,7 @@
 
 #include "base/at_exit.h"
 #include "base/executable_path_platform.h"
-#include "base/path_operations.h"
+#include "base/path_arithmetic.h"
 #include "base/temp_path_platform.h"
 
 namespace updater {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/executable_path_platform.h"
-#include "base/file_util_posix.h"
+#include "base/native_posix.h"
 #include "base/logging_platform.h"
 
 namespace updater::platform {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/executable_path_platform.h"
-#include "base/file_util_win.h"
+#include "base/native_win.h"
 #include "base/logging_platform.h"
 
 namespace updater::platform {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "base/file_util_win.h"
+#include "base/native_win.h"
 #include "base/process_arguments_platform.h"
 #include "base/string_util.h"
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/file_util_posix.h"
+#include "base/native_posix.h"
 #include "base/process_launch_platform.h"
 
 extern char** environ;

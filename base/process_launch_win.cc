@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "base/file_util_win.h"
+#include "base/native_win.h"
 #include "base/process_launch_platform.h"
 
 namespace updater::platform {

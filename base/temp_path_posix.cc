@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/file_util_posix.h"
+#include "base/native_posix.h"
 #include "base/string_util.h"
 #include "base/temp_path_platform.h"
 

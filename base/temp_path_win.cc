@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "base/file_util_win.h"
+#include "base/native_win.h"
 #include "base/fs_path.h"
 #include "base/temp_path_platform.h"
 

@@ -58,6 +58,8 @@ function(updater_add_build_config name)
   endif()
   set(source ${CMAKE_CURRENT_BINARY_DIR}/${name}.cc)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/build_config.cc.in ${source} @ONLY)
-  add_library(${name} STATIC ${source})
+  # Objects, not an archive: linked straight into the program, wherever the
+  # libraries that read it fall on the link line.
+  add_library(${name} OBJECT ${source})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()

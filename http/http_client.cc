@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "base/build_config.h"
-#include "base/path_operations.h"
+#include "base/path_arithmetic.h"
 #include "base/string_util.h"
 #include "http/body_text.h"
 #include "http/header_values.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "base/file_util_win.h"
+#include "base/native_win.h"
 #include "base/string_util.h"
 #include "http/http_errors.h"
 #include "http/http_transport_platform.h"

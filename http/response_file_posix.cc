@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "base/file_util_posix.h"
+#include "base/native_posix.h"
 #include "http/response_file_platform.h"
 
 namespace updater::platform {

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/file_util_win.h"
+#include "base/native_win.h"
 #include "http/response_file_platform.h"
 
 namespace updater::platform {

@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/file_util_posix.h"
+#include "base/native_posix.h"
 #include "kernel_objects/kernel_object_file_name.h"
 #include "kernel_objects/kernel_objects_platform.h"
 

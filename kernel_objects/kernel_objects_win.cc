@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/file_util_win.h"
+#include "base/native_win.h"
 #include "kernel_objects/handle_verifier.h"
 #include "kernel_objects/kernel_objects_platform.h"
 

@@ -10,7 +10,7 @@
 #include <limits>
 #include <string>
 
-#include "base/file_util_win.h"
+#include "base/native_win.h"
 #include "base/string_util.h"
 #include "url/domain_to_ascii_platform.h"
 

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "auto_update/kernel_object_names.h"
+#include "update_run/kernel_object_names.h"
 #include "base/at_exit.h"
 #include "base/build_config.h"
 #include "base/string_util.h"

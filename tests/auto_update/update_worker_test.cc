@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "auto_update/browser_update.h"
-#include "auto_update/flash_update.h"
-#include "auto_update/server_set.h"
-#include "auto_update/update_context.h"
+#include "flows/browser_update.h"
+#include "flows/flash_update.h"
+#include "update_service/server_set.h"
+#include "update_run/update_context.h"
 #include "base/string_util.h"
 #include "tests/e2e/e2e_harness.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "base/path_operations.h"
+#include "base/path_arithmetic.h"
 #include "base/string_util.h"
 #include "base/wildcard_match.h"
 #include "tests/base/temp_tree.h"

@@ -14,7 +14,7 @@
 #include <functional>
 #include <string>
 
-#include "base/path_operations.h"
+#include "base/path_arithmetic.h"
 #include "base/string_util.h"
 #include "tests/base/temp_tree.h"
 #include "tests/support/other_user_process.h"

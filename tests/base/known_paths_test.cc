@@ -14,7 +14,7 @@
 #include "base/executable_path_platform.h"
 #include "base/known_path_cache.h"
 #include "base/os_version.h"
-#include "base/path_operations.h"
+#include "base/path_arithmetic.h"
 #include "base/string_util.h"
 
 namespace updater {

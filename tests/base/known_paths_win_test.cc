@@ -7,7 +7,7 @@
 #include "base/at_exit.h"
 #include "base/known_paths.h"
 #include "base/os_version.h"
-#include "base/path_operations.h"
+#include "base/path_arithmetic.h"
 
 namespace updater {
 namespace {

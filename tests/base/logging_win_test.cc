@@ -9,7 +9,7 @@
 
 #include "base/executable_path_platform.h"
 #include "base/logging.h"
-#include "base/path_operations.h"
+#include "base/path_arithmetic.h"
 #include "base/string_util.h"
 
 namespace updater {

@@ -9,7 +9,7 @@
 #include "base/command_string_split.h"
 #include "base/executable_path_platform.h"
 #include "base/last_error_platform.h"
-#include "base/path_operations.h"
+#include "base/path_arithmetic.h"
 #include "base/process_arguments_platform.h"
 #include "base/process_launch.h"
 #include "base/string_util.h"

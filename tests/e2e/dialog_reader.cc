@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "auto_update/localized_text.h"
+#include "text/localized_text.h"
 #include "base/string_util.h"
 
 namespace updater::e2e {

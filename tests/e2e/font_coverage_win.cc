@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "base/file_util_win.h"
+#include "base/native_win.h"
 #include "base/string_util.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "auto_update/language.h"
-#include "auto_update/localized_text.h"
+#include "text/language.h"
+#include "text/localized_text.h"
 #include "tests/e2e/dialog_reader.h"
 #include "tests/e2e/e2e_harness.h"
 #include "tests/e2e/wine_dialog.h"

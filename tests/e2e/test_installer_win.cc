@@ -22,7 +22,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/file_util_win.h"
+#include "base/native_win.h"
 #include "base/string_util.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "auto_update/localized_text.h"
+#include "text/localized_text.h"
 #include "tests/authenticode/unsigned_attribute_edit.h"
 #include "tests/e2e/dialog_reader.h"
 #include "tests/e2e/e2e_harness.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/executable_path_platform.h"
-#include "base/path_operations.h"
+#include "base/path_arithmetic.h"
 #include "kernel_objects/handle_verifier.h"
 #include "kernel_objects/kernel_objects.h"
 

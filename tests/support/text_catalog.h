@@ -3,7 +3,7 @@
 
 // Every entry of the text catalog, for tests that look at all of its texts.
 
-#include "auto_update/localized_text.h"
+#include "text/localized_text.h"
 
 namespace updater::test_support {
 
