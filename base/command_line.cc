@@ -5,7 +5,7 @@
 
 #include "base/at_exit.h"
 #include "base/command_string_split.h"
-#include "base/process_arguments_platform.h"
+#include "base/process_facts_platform.h"
 #include "base/string_util.h"
 
 namespace updater {

@@ -10,7 +10,7 @@
 #include "base/executable_path_platform.h"
 #include "base/last_error_platform.h"
 #include "base/path_arithmetic.h"
-#include "base/process_arguments_platform.h"
+#include "base/process_facts_platform.h"
 #include "base/process_launch.h"
 #include "base/string_util.h"
 #include "tests/base/win_temp_tree.h"

@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "base/process_arguments_platform.h"
+#include "base/process_facts_platform.h"
 #include "base/string_util.h"
 
 namespace updater::platform {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/native_win.h"
-#include "base/process_arguments_platform.h"
+#include "base/process_facts_platform.h"
 #include "base/string_util.h"
 
 namespace updater::platform {

@@ -1,5 +1,5 @@
-#ifndef BASE_PROCESS_ARGUMENTS_PLATFORM_H_
-#define BASE_PROCESS_ARGUMENTS_PLATFORM_H_
+#ifndef BASE_PROCESS_FACTS_PLATFORM_H_
+#define BASE_PROCESS_FACTS_PLATFORM_H_
 
 #include <string>
 #include <vector>
@@ -11,4 +11,4 @@ std::vector<std::u16string> CurrentProcessArguments();
 
 }  // namespace updater::platform
 
-#endif  // BASE_PROCESS_ARGUMENTS_PLATFORM_H_
+#endif  // BASE_PROCESS_FACTS_PLATFORM_H_
