@@ -8,22 +8,22 @@
 #include <string_view>
 #include <utility>
 
-#include "dialog/dialog_state.h"
-#include "dialog/dialog_window_platform.h"
-#include "update_run/kernel_object_names.h"
-#include "text/language.h"
-#include "text/localized_text.h"
-#include "update_run/update_result.h"
-#include "update_run/updater_state.h"
 #include "auto_update/worker_thread.h"
 #include "base/at_exit.h"
 #include "base/command_line.h"
 #include "base/file_operations.h"
 #include "base/known_paths.h"
 #include "base/path_arithmetic.h"
-#include "base/process_exit_platform.h"
+#include "base/process_facts_platform.h"
 #include "base/string_util.h"
+#include "dialog/dialog_state.h"
+#include "dialog/dialog_window_platform.h"
 #include "kernel_objects/kernel_objects.h"
+#include "text/language.h"
+#include "text/localized_text.h"
+#include "update_run/kernel_object_names.h"
+#include "update_run/update_result.h"
+#include "update_run/updater_state.h"
 
 namespace updater {
 namespace {

@@ -3,8 +3,8 @@
 #include <mutex>
 
 #include "base/at_exit.h"
-#include "base/executable_path_platform.h"
 #include "base/path_arithmetic.h"
+#include "base/process_facts_platform.h"
 #include "base/temp_path_platform.h"
 
 namespace updater {

@@ -8,9 +8,9 @@
 #include <span>
 #include <string>
 
-#include "base/executable_path_platform.h"
-#include "base/native_posix.h"
 #include "base/logging_platform.h"
+#include "base/native_posix.h"
+#include "base/process_facts_platform.h"
 
 namespace updater::platform {
 namespace {

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <string>
 
-#include "base/executable_path_platform.h"
-#include "base/native_win.h"
 #include "base/logging_platform.h"
+#include "base/native_win.h"
+#include "base/process_facts_platform.h"
 
 namespace updater::platform {
 namespace {

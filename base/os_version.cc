@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "base/os_version_platform.h"
+#include "base/process_facts_platform.h"
 
 namespace updater {
 namespace {

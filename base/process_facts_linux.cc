@@ -1,6 +1,11 @@
+#include <unistd.h>
+
+#include <climits>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "base/native_posix.h"
 #include "base/process_facts_platform.h"
 #include "base/string_util.h"
 
@@ -28,6 +33,26 @@ void CaptureProcessArguments(int argc, char** argv, char**) {
 
 std::vector<std::u16string> CurrentProcessArguments() {
   return g_process_arguments != nullptr ? *g_process_arguments : std::vector<std::u16string>();
+}
+
+FsPath ReadExecutablePath() {
+  char buffer[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer));
+  if (length <= 0 || static_cast<size_t>(length) >= sizeof(buffer)) return FsPath();
+  std::u16string path;
+  if (!posix::FromNativeText(std::string_view(buffer, static_cast<size_t>(length)), path)) {
+    return FsPath();
+  }
+  return FsPath(std::move(path));
+}
+
+// Nothing here is limited the way older Windows versions are.
+OsVersionClass ReadOsVersionClass() {
+  return kOsLater;
+}
+
+void ExitProcessNow(int exit_code) {
+  _exit(exit_code);
 }
 
 }  // namespace updater::platform

@@ -26,4 +26,28 @@ std::vector<std::u16string> CurrentProcessArguments() {
   return arguments;
 }
 
+// A path that fills the buffer was cut short: it names another file.
+FsPath ReadExecutablePath() {
+  wchar_t buffer[kMaxPathChars];
+  const DWORD length = GetModuleFileNameW(nullptr, buffer, kMaxPathChars);
+  if (length == 0 || length >= kMaxPathChars) return FsPath();
+  return FsPath(win::FromWide(std::wstring_view(buffer, length)));
+}
+
+// Without a manifest that names them, Windows 8.1 and later report 6.2 here;
+// the one use, the directory search mode, only asks for Windows 7 or later.
+OsVersionClass ReadOsVersionClass() {
+  OSVERSIONINFOEXW version = {};
+  version.dwOSVersionInfoSize = sizeof(version);
+  if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version)))
+    return ClassifyOsVersion(0, 0, 0);
+  return ClassifyOsVersion(static_cast<int>(version.dwMajorVersion),
+                           static_cast<int>(version.dwMinorVersion),
+                           static_cast<int>(version.dwBuildNumber));
+}
+
+void ExitProcessNow(int exit_code) {
+  ExitProcess(static_cast<UINT>(exit_code));
+}
+
 }  // namespace updater::platform

@@ -11,10 +11,10 @@
 #include <string>
 
 #include "base/at_exit.h"
-#include "base/executable_path_platform.h"
 #include "base/known_path_cache.h"
 #include "base/os_version.h"
 #include "base/path_arithmetic.h"
+#include "base/process_facts_platform.h"
 #include "base/string_util.h"
 
 namespace updater {

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "base/executable_path_platform.h"
+#include "base/process_facts_platform.h"
 #include "base/string_util.h"
 
 namespace updater {

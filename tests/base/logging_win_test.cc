@@ -7,9 +7,9 @@
 #include <iterator>
 #include <string>
 
-#include "base/executable_path_platform.h"
 #include "base/logging.h"
 #include "base/path_arithmetic.h"
+#include "base/process_facts_platform.h"
 #include "base/string_util.h"
 
 namespace updater {

@@ -7,7 +7,6 @@
 
 #include "base/command_line.h"
 #include "base/command_string_split.h"
-#include "base/executable_path_platform.h"
 #include "base/last_error_platform.h"
 #include "base/path_arithmetic.h"
 #include "base/process_facts_platform.h"

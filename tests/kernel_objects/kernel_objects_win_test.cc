@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "base/executable_path_platform.h"
 #include "base/path_arithmetic.h"
+#include "base/process_facts_platform.h"
 #include "kernel_objects/handle_verifier.h"
 #include "kernel_objects/kernel_objects.h"
 
