@@ -1,13 +1,13 @@
 #include "auto_update/update_worker.h"
 
+#include "base/command_line.h"
 #include "flows/browser_update.h"
 #include "flows/flash_update.h"
 #include "text/language.h"
 #include "update_run/notification.h"
+#include "update_run/update_context.h"
 #include "update_service/server_reachability.h"
 #include "update_service/server_set.h"
-#include "update_run/update_context.h"
-#include "base/command_line.h"
 
 namespace updater {
 

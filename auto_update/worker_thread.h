@@ -5,13 +5,13 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "base/command_line.h"
+#include "base/joinable_thread_platform.h"
 #include "update_run/notification.h"
 #include "update_run/update_context.h"
 #include "update_run/update_result.h"
 #include "update_run/updater_state.h"
 #include "update_run/worker_stop.h"
-#include "base/command_line.h"
-#include "base/joinable_thread_platform.h"
 
 namespace updater {
 

@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "base/native_win.h"
 #include "base/fs_path.h"
+#include "base/native_win.h"
 #include "base/temp_path_platform.h"
 
 namespace updater::platform {

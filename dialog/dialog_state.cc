@@ -5,8 +5,8 @@
 #include <iterator>
 #include <utility>
 
-#include "update_run/kernel_object_names.h"
 #include "text/localized_text.h"
+#include "update_run/kernel_object_names.h"
 #include "update_run/update_result.h"
 
 namespace updater {

@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 
+#include "base/fs_path.h"
 #include "dialog/dialog_view.h"
 #include "update_run/notification.h"
 #include "update_run/updater_state.h"
-#include "base/fs_path.h"
 
 namespace updater {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <utility>
 
+#include "base/string_util.h"
 #include "dialog/dialog_window_platform.h"
 #include "dialog/show_in_file_manager_gtk.h"
-#include "base/string_util.h"
 
 namespace updater::platform {
 namespace {

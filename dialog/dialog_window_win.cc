@@ -15,9 +15,9 @@
 #include <type_traits>
 #include <utility>
 
+#include "base/native_win.h"
 #include "dialog/dialog_window_platform.h"
 #include "dialog/show_in_file_manager_win.h"
-#include "base/native_win.h"
 #include "resources/dialog_ids.h"
 
 namespace updater::platform {

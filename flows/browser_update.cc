@@ -1,9 +1,9 @@
 #include "flows/browser_update.h"
 
+#include "base/path_arithmetic.h"
 #include "flows/flow_steps.h"
 #include "flows/installer_launch.h"
 #include "flows/portable_swap.h"
-#include "base/path_arithmetic.h"
 
 namespace updater {
 namespace {

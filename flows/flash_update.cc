@@ -1,12 +1,12 @@
 #include "flows/flash_update.h"
 
-#include "flows/flow_steps.h"
-#include "flows/installer_launch.h"
-#include "update_run/updater_log.h"
 #include "base/file_operations.h"
 #include "base/last_error_platform.h"
 #include "base/path_arithmetic.h"
 #include "base/string_util.h"
+#include "flows/flow_steps.h"
+#include "flows/installer_launch.h"
+#include "update_run/updater_log.h"
 
 namespace updater {
 namespace {

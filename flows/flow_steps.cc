@@ -4,13 +4,13 @@
 #include <optional>
 
 #include "authenticode/installer_signature.h"
-#include "update_run/kernel_object_names.h"
-#include "update_service/update_service.h"
 #include "base/file_operations.h"
 #include "base/known_paths.h"
 #include "base/path_arithmetic.h"
 #include "base/string_util.h"
 #include "http/http_client.h"
+#include "update_run/kernel_object_names.h"
+#include "update_service/update_service.h"
 #include "url/download_file_name.h"
 
 namespace updater {

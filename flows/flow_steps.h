@@ -5,15 +5,15 @@
 #include <string>
 
 #include "authenticode/installer_signature.h"
-#include "update_run/notification.h"
-#include "update_run/update_context.h"
-#include "update_run/update_result.h"
-#include "update_service/update_service.h"
 #include "base/directory_handle_platform.h"
 #include "base/fs_path.h"
 #include "base/version.h"
 #include "http/http_client.h"
 #include "kernel_objects/kernel_objects.h"
+#include "update_run/notification.h"
+#include "update_run/update_context.h"
+#include "update_run/update_result.h"
+#include "update_service/update_service.h"
 
 namespace updater {
 

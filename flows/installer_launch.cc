@@ -1,10 +1,10 @@
 #include "flows/installer_launch.h"
 
-#include "flows/flow_steps.h"
-#include "update_run/updater_log.h"
 #include "base/last_error_platform.h"
 #include "base/process_launch.h"
 #include "base/string_util.h"
+#include "flows/flow_steps.h"
+#include "update_run/updater_log.h"
 
 namespace updater {
 

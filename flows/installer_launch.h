@@ -2,10 +2,10 @@
 #define FLOWS_INSTALLER_LAUNCH_H_
 
 #include "authenticode/installer_signature.h"
-#include "update_run/update_context.h"
-#include "update_run/update_result.h"
 #include "base/command_line.h"
 #include "base/fs_path.h"
+#include "update_run/update_context.h"
+#include "update_run/update_result.h"
 
 namespace updater {
 

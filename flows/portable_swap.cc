@@ -2,10 +2,6 @@
 
 #include <string>
 
-#include "flows/flow_steps.h"
-#include "flows/installer_launch.h"
-#include "update_run/kernel_object_names.h"
-#include "update_run/updater_log.h"
 #include "base/command_line.h"
 #include "base/directory_walker.h"
 #include "base/file_operations.h"
@@ -13,6 +9,10 @@
 #include "base/logging.h"
 #include "base/path_arithmetic.h"
 #include "base/string_util.h"
+#include "flows/flow_steps.h"
+#include "flows/installer_launch.h"
+#include "update_run/kernel_object_names.h"
+#include "update_run/updater_log.h"
 
 namespace updater {
 namespace {

@@ -4,9 +4,9 @@
 #include <string_view>
 
 #include "authenticode/installer_signature.h"
+#include "base/fs_path.h"
 #include "update_run/update_context.h"
 #include "update_run/update_result.h"
-#include "base/fs_path.h"
 
 namespace updater {
 

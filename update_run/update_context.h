@@ -1,10 +1,10 @@
 #ifndef UPDATE_RUN_UPDATE_CONTEXT_H_
 #define UPDATE_RUN_UPDATE_CONTEXT_H_
 
+#include "base/command_line.h"
 #include "update_run/notification.h"
 #include "update_run/updater_state.h"
 #include "update_run/worker_stop.h"
-#include "base/command_line.h"
 
 namespace updater {
 

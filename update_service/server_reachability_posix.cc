@@ -4,8 +4,8 @@
 
 #include <cerrno>
 
-#include "update_service/server_reachability_platform.h"
 #include "base/native_posix.h"
+#include "update_service/server_reachability_platform.h"
 
 namespace updater::platform {
 namespace {

@@ -1,7 +1,7 @@
 #include "update_service/update_query.h"
 
-#include "update_service/server_set.h"
 #include "base/string_util.h"
+#include "update_service/server_set.h"
 
 namespace updater {
 namespace {

@@ -19,7 +19,6 @@
 #include <thread>
 #include <vector>
 
-#include "update_run/kernel_object_names.h"
 #include "base/at_exit.h"
 #include "base/build_config.h"
 #include "base/string_util.h"
@@ -28,6 +27,7 @@
 #include "tests/support/machine_isolation.h"
 #include "tests/support/scratch_installation.h"
 #include "tests/support/test_files.h"
+#include "update_run/kernel_object_names.h"
 
 namespace updater {
 namespace {

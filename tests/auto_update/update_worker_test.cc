@@ -15,12 +15,12 @@
 #include <utility>
 #include <vector>
 
+#include "base/string_util.h"
 #include "flows/browser_update.h"
 #include "flows/flash_update.h"
-#include "update_service/server_set.h"
-#include "update_run/update_context.h"
-#include "base/string_util.h"
 #include "tests/e2e/e2e_harness.h"
+#include "update_run/update_context.h"
+#include "update_service/server_set.h"
 
 namespace updater {
 namespace {

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "update_run/kernel_object_names.h"
 #include "base/string_util.h"
+#include "update_run/kernel_object_names.h"
 
 namespace updater {
 namespace {

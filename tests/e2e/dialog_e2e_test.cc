@@ -13,11 +13,11 @@
 #include <thread>
 #include <vector>
 
-#include "text/localized_text.h"
 #include "tests/e2e/dialog_reader.h"
 #include "tests/e2e/e2e_harness.h"
 #include "tests/support/child_process.h"
 #include "tests/support/desktop_session.h"
+#include "text/localized_text.h"
 
 namespace updater::e2e {
 namespace {

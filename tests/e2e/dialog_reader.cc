@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "text/localized_text.h"
 #include "base/string_util.h"
+#include "text/localized_text.h"
 
 namespace updater::e2e {
 namespace {

@@ -9,13 +9,13 @@
 #include <thread>
 #include <vector>
 
-#include "text/language.h"
-#include "text/localized_text.h"
 #include "tests/e2e/dialog_reader.h"
 #include "tests/e2e/e2e_harness.h"
 #include "tests/e2e/wine_dialog.h"
 #include "tests/e2e/wine_harness.h"
 #include "tests/support/desktop_session.h"
+#include "text/language.h"
+#include "text/localized_text.h"
 
 namespace updater::e2e {
 namespace {

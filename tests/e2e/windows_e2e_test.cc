@@ -16,7 +16,6 @@
 #include <thread>
 #include <vector>
 
-#include "text/localized_text.h"
 #include "tests/authenticode/unsigned_attribute_edit.h"
 #include "tests/e2e/dialog_reader.h"
 #include "tests/e2e/e2e_harness.h"
@@ -24,6 +23,7 @@
 #include "tests/e2e/wine_harness.h"
 #include "tests/support/desktop_session.h"
 #include "tests/support/text_catalog.h"
+#include "text/localized_text.h"
 
 namespace updater::e2e {
 namespace {

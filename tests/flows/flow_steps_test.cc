@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "update_run/update_context.h"
 #include "base/string_util.h"
+#include "update_run/update_context.h"
 
 namespace updater {
 namespace {
