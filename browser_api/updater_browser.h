@@ -90,9 +90,12 @@ typedef struct RzUpdaterSwitches {
 /* A started updater, until released. */
 typedef struct RzUpdaterProcess RzUpdaterProcess;
 
-/* Starts the updater at `updater_path` (taken as it is: not searched for)
- * with `switches` and "real-exe-path" = the installation's path. NULL when
- * a text is not UTF-8 or the program cannot be started. */
+/* Starts the updater at `updater_path` with `switches` and "real-exe-path"
+ * = the installation's path. The path is taken as it is, never searched for:
+ * give an absolute one. The updater gets the browser's user, environment
+ * (TMPDIR chooses where it downloads) and current directory, and nothing
+ * open but the standard streams. NULL when a text is not UTF-8 or the
+ * program cannot be started. */
 RzUpdaterProcess* RzUpdaterStart(const RzUpdaterInstallation* installation,
                                  const char* updater_path,
                                  const RzUpdaterSwitches* switches);
