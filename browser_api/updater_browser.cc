@@ -47,6 +47,8 @@ static_assert(static_cast<int>(updater::ResultSource::kRun) == kRzUpdaterRun &&
               static_cast<int>(updater::ResultSource::kBrowserFlow) == kRzUpdaterBrowserFlow &&
               static_cast<int>(updater::ResultSource::kFlashFlow) == kRzUpdaterPluginFlow);
 
+static_assert(RZ_UPDATER_WAIT_FOREVER == updater::platform::kWaitForever);
+
 bool IsKnownEvent(RzUpdaterEvent event) {
   return static_cast<unsigned>(event) < kEventSuffixes.size();
 }
