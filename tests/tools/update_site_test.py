@@ -28,7 +28,8 @@ class UpdateSiteTest(unittest.TestCase):
         self.Run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes", "-days", "2",
                   "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
                   "-keyout", self.Path("tls.key"), "-out", self.Path("tls.pem")])
-        for name, content in (("setup_2.0.exe", b"MZ browser"), ("flash_3.1.exe", b"MZ plugin")):
+        for name, content in (("setup_2.0.exe", b"MZ browser"), ("flash_3.1.exe", b"MZ plugin"),
+                              ("flash64_3.1.exe", b"MZ wide plugin")):
             with open(self.Path(name), "wb") as file:
                 file.write(content)
 
@@ -81,18 +82,20 @@ class UpdateSiteTest(unittest.TestCase):
 
     def test_each_site_answers_both_scripts_and_serves_the_files(self):
         self.StartSite({"browser-version": "2.0", "browser-file": "setup_2.0.exe",
-                        "plugin-version": "3.1", "plugin-file": "flash_3.1.exe"})
+                        "plugin-version": "3.1", "plugin-file": "flash_3.1.exe",
+                        "plugin-64bit-file": "flash64_3.1.exe"})
         for site, url in (("primary", PRIMARY_URL), ("mirror", MIRROR_URL)):
             head = self.Get(site, url + "/update.php?switches&current=1.0&langid=ru")
             self.assertEqual(head[0], "HTTP/1.1 200 OK")
             self.assertIn("kora-version: 2.0", head)
             self.assertIn(f"kora-location: {url}/files/setup_2.0.exe".lower(), head)
-            head = self.Get(site, url + "/update_pepper.php?switches&pepper-version=1.0&64bit")
-            self.assertEqual(head[0], "HTTP/1.1 200 OK")
-            self.assertIn("kora-flash-version: 3.1", head)
-            self.assertIn(f"kora-flash-location: {url}/files/flash_3.1.exe".lower(), head)
-            self.Get(site, url + "/files/flash_3.1.exe")
-            self.assertEqual(self.Body(), b"MZ plugin")
+            for query, name in (("", "flash_3.1.exe"), ("&64bit&kr-check-update", "flash64_3.1.exe")):
+                head = self.Get(site, url + "/update_pepper.php?switches&pepper-version=1.0" + query)
+                self.assertEqual(head[0], "HTTP/1.1 200 OK")
+                self.assertIn("kora-flash-version: 3.1", head)
+                self.assertIn(f"kora-flash-location: {url}/files/{name}".lower(), head)
+            self.Get(site, url + "/files/flash64_3.1.exe")
+            self.assertEqual(self.Body(), b"MZ wide plugin")
             self.assertEqual(self.Get(site, url + "/release.txt")[0], "HTTP/1.1 404 Not Found")
 
     def test_a_302_answer_and_a_product_without_release(self):
