@@ -107,13 +107,15 @@ bool DemoSite::StartNginx() {
   test_support::ChildOptions options;
   options.pipes = false;
   nginx_.emplace(kNginx, arguments, options);
-  // nginx writes its pid file once it listens on both ports.
+  // nginx writes its pid once it listens on both ports (nginx -t would
+  // leave the file empty).
   const std::string pid_file = site_dir_ + "/run/nginx.pid";
+  const auto written = [&pid_file] { return !ReadFileBytes(pid_file).empty(); };
   const auto ended = [this] {
     nginx_->Poll();
     return !nginx_->running();
   };
-  if (WaitUntil([&] { return Exists(pid_file) || ended(); }) && Exists(pid_file)) return true;
+  if (WaitUntil([&] { return written() || ended(); }) && written()) return true;
   nginx_.reset();
   failure_ = "nginx did not start (are ports " + std::to_string(kPrimaryPort) + " and " +
              std::to_string(kMirrorPort) + " free?):\n" +

@@ -60,13 +60,17 @@ class UpdateSiteTest(unittest.TestCase):
         nginx = subprocess.Popen([NGINX, "-g", "daemon off;"] + conf)
         self.addCleanup(nginx.wait)
         self.addCleanup(nginx.terminate)
-        # nginx writes its pid once it listens; a minute bounds a hung start.
-        pid_file = self.Path("site/run/nginx.pid")
+        # nginx writes its pid once it listens (nginx -t leaves the file
+        # empty); a minute bounds a hung start.
         for _ in range(6000):
-            if os.path.exists(pid_file) or nginx.poll() is not None:
+            if self.PidWritten() or nginx.poll() is not None:
                 break
             time.sleep(0.01)
-        self.assertTrue(os.path.exists(pid_file), "nginx did not start")
+        self.assertTrue(self.PidWritten(), "nginx did not start")
+
+    def PidWritten(self):
+        pid_file = self.Path("site/run/nginx.pid")
+        return os.path.exists(pid_file) and os.path.getsize(pid_file) > 0
 
     def Get(self, site, url):
         """Status line, then each header as 'name: value' in lower case."""
