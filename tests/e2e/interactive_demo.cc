@@ -214,7 +214,8 @@ int RunWin32InteractiveDemo(const std::string& shots_dir) {
   const Win32InteractiveSetup& setup = *opened;
   std::cout << "\n=== Interactive run under wine: rivazeriduv_updater.exe --kr-check-update "
                "--current=1.5.0.1 --real-exe-path=Z:\\... (virtual display "
-            << getenv("DISPLAY") << ") ===\n";
+            << getenv("DISPLAY") << ") ===\n"
+            << "served by nginx: " << setup.site.configuration() << "\n";
   test_support::ChildProcess updater = setup.Start(0);
   const auto window = setup.WaitForPrompt(0);
   if (!window) return Problem("the Win32 dialog never asked"), 1;
