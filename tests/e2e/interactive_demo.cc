@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/e2e/demo_site.h"
 #include "tests/e2e/dialog_reader.h"
 #include "tests/e2e/e2e_harness.h"
 #include "tests/e2e/wine_dialog.h"
@@ -24,6 +25,8 @@ using test_support::DesktopSession;
 
 constexpr char kUpdaterProgram[] = "rivazeriduv_updater";
 constexpr char kWindowsUpdaterProgram[] = "rivazeriduv_updater.exe";
+constexpr char kOfferedVersion[] = "2.0.0.0";
+constexpr char kInstallerName[] = "brelix_setup_2.0.0.0.exe";
 // Dialog template 108, in dialog units.
 constexpr DialogRect kDialogClient = {0, 0, 320, 148};
 constexpr DialogRect kOpenFolderButton = {10, 120, 80, 18};
@@ -33,18 +36,14 @@ constexpr DialogRect kAbortButton = {250, 120, 60, 18};
 constexpr const char* kLanguageTags[kLanguageCount] = {"en", "zh-CN", "zh-TW", "ru",    "de",
                                                        "fr", "ja",    "pl",    "pt-BR", "el"};
 
-// A loopback service offering browser 2.0.0.0, and an installation of 1.5.0.1.
+// An installation of 1.5.0.1, and a loopback site offering browser 2.0.0.0.
 struct InteractiveSetup {
-  UpdateService service;
   ScratchInstallation install{"1.5.0.1"};
-
-  InteractiveSetup() {
-    service.Answer(
-        "/update.php",
-        BrowserOffer("2.0.0.0", service.Serve("/brelix_setup_2.0.0.0.exe",
-                                              MakeScriptedInstaller(BrowserInstallerScript(
-                                                  install.Path("installer_arguments"))))));
-  }
+  DemoSite site{
+      "interactive",
+      "127.0.0.1",
+      {kOfferedVersion, kInstallerName,
+       MakeScriptedInstaller(BrowserInstallerScript(install.Path("installer_arguments")))}};
 
   std::unique_ptr<UpdaterProcess> Start(const std::string& language_tag) const {
     Environment environment = DefaultEnvironment(install);
@@ -98,15 +97,14 @@ bool SaveAtPrompt(const DesktopSession& desktop,
 // The same offer for the Windows updater under wine, on a desktop of its own.
 struct Win32InteractiveSetup {
   const DesktopSession desktop{/*window_manager=*/true};
-  UpdateService service;
   WindowsInstallation install{"1.5.0.1"};
+  DemoSite site{"win32_interactive",
+                "localhost",
+                {kOfferedVersion, kInstallerName,
+                 MakeWindowsInstaller(WindowsInstallerRun(install.Path("installer_arguments")))}};
 
   Win32InteractiveSetup() {
     EndWineSession();  // a session begun elsewhere keeps its own display
-    service.Serve("/brelix_setup_2.0.0.0.exe",
-                  MakeWindowsInstaller(WindowsInstallerRun(install.Path("installer_arguments"))));
-    service.Answer("/update.php",
-                   BrowserOffer("2.0.0.0", WindowsServiceUrl("/brelix_setup_2.0.0.0.exe")));
   }
   ~Win32InteractiveSetup() { EndWineSession(); }
 
@@ -148,9 +146,11 @@ std::unique_ptr<Win32InteractiveSetup> OpenWin32Setup(const std::string& shots_d
   }
   std::filesystem::create_directories(shots_dir);
   auto setup = std::make_unique<Win32InteractiveSetup>();
-  if (!setup->desktop.failure().empty()) {
-    Problem(setup->desktop.failure());
-    return nullptr;
+  for (const std::string& failure : {setup->desktop.failure(), setup->site.failure()}) {
+    if (!failure.empty()) {
+      Problem(failure);
+      return nullptr;
+    }
   }
   return setup;
 }
@@ -162,9 +162,11 @@ int RunInteractiveDemo(const std::string& shots_dir) {
   const DesktopSession desktop(/*window_manager=*/true);
   if (!desktop.failure().empty()) return Problem(desktop.failure()), 1;
   const InteractiveSetup setup;
+  if (!setup.site.failure().empty()) return Problem(setup.site.failure()), 1;
   std::cout << "\n=== Interactive run: rivazeriduv_updater --kr-check-update --current=1.5.0.1 "
                "--real-exe-path=... (virtual display "
-            << getenv("DISPLAY") << ") ===\n";
+            << getenv("DISPLAY") << ") ===\n"
+            << "served by nginx: " << setup.site.configuration() << "\n";
   const auto updater = setup.Start("en");
   const auto prompt = WaitForLastLine(DialogText(kTextBrowserInstallPrompt, 0));
   if (!prompt) return Problem("the dialog never asked"), 1;
@@ -193,6 +195,7 @@ int SaveDialogScreenshots(const std::string& shots_dir) {
   const DesktopSession desktop(/*window_manager=*/true);
   if (!desktop.failure().empty()) return Problem(desktop.failure()), 1;
   const InteractiveSetup setup;
+  if (!setup.site.failure().empty()) return Problem(setup.site.failure()), 1;
   int saved = 0;
   for (int language = 0; language < kLanguageCount; ++language) {
     const std::string path =
@@ -211,7 +214,8 @@ int RunWin32InteractiveDemo(const std::string& shots_dir) {
   const Win32InteractiveSetup& setup = *opened;
   std::cout << "\n=== Interactive run under wine: rivazeriduv_updater.exe --kr-check-update "
                "--current=1.5.0.1 --real-exe-path=Z:\\... (virtual display "
-            << getenv("DISPLAY") << ") ===\n";
+            << getenv("DISPLAY") << ") ===\n"
+            << "served by nginx: " << setup.site.configuration() << "\n";
   test_support::ChildProcess updater = setup.Start(0);
   const auto window = setup.WaitForPrompt(0);
   if (!window) return Problem("the Win32 dialog never asked"), 1;

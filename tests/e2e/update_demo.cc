@@ -1,7 +1,8 @@
-// Shows one portable update from end to end: a loopback update service
-// offers a signed portable package and a signed plug-in installer, the real
-// updater (built for that service) runs silently in a scratch installation,
-// and the demo prints what the service was asked, the exit code, the log and
+// Shows one portable update from end to end: a loopback update site (nginx,
+// configured by tools/update-site) offers a signed portable package and a
+// signed plug-in installer, the real updater (built for that site) runs
+// silently in a scratch installation, and the demo prints where the site's
+// configuration is, what the site was asked, the exit code, the log and
 // the installation before and after. A second run, with the browser now up
 // to date, lets the plug-in flow run. Then an interactive run on a virtual
 // display, with screenshots of its dialog; "update_demo screenshots DIR"
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/demo_site.h"
 #include "tests/e2e/e2e_harness.h"
 #include "tests/e2e/interactive_demo.h"
 #include "tests/e2e/wine_harness.h"
@@ -24,8 +26,8 @@ namespace updater::e2e {
 namespace {
 
 constexpr char kNewVersion[] = "2.0.0.0";
-constexpr char kPackagePath[] = "/files/brelix_portable_2.0.0.0.exe";
-constexpr char kPluginPath[] = "/files/pepper_flash_2.0.0.0.exe";
+constexpr char kPackageName[] = "brelix_portable_2.0.0.0.exe";
+constexpr char kPluginName[] = "pepper_flash_2.0.0.0.exe";
 
 std::string Describe(int exit_code) {
   switch (exit_code) {
@@ -86,11 +88,10 @@ class DemoPlatform {
   virtual ~DemoPlatform() = default;
   virtual const ScratchInstallation& install() const = 0;
   virtual std::string PluginFile() const = 0;
-  // Served at `path`; its URL as the updater is to be told.
-  virtual std::string ServePackage(UpdateService& service,
-                                   const std::string& path,
-                                   const std::vector<PackageEntry>& package) const = 0;
-  virtual std::string ServePlugin(UpdateService& service, const std::string& path) const = 0;
+  // How the updater's build names the loopback sites.
+  virtual std::string SiteHost() const = 0;
+  virtual std::string PackageInstaller(const std::vector<PackageEntry>& package) const = 0;
+  virtual std::string PluginInstaller() const = 0;
   virtual std::string RealExePath() const = 0;
   virtual int Run(const std::vector<std::string>& arguments) const = 0;
 };
@@ -99,14 +100,13 @@ class LinuxDemo : public DemoPlatform {
  public:
   const ScratchInstallation& install() const override { return install_; }
   std::string PluginFile() const override { return "pepflashplayer.so"; }
-  std::string ServePackage(UpdateService& service,
-                           const std::string& path,
-                           const std::vector<PackageEntry>& package) const override {
-    return service.Serve(path, MakeScriptedInstaller(PortablePackageScript(
-                                   install_.Path("package_arguments"), package)));
+  std::string SiteHost() const override { return "127.0.0.1"; }
+  std::string PackageInstaller(const std::vector<PackageEntry>& package) const override {
+    return MakeScriptedInstaller(
+        PortablePackageScript(install_.Path("package_arguments"), package));
   }
-  std::string ServePlugin(UpdateService& service, const std::string& path) const override {
-    return service.Serve(path, MakeScriptedInstaller(PluginInstallerScript()));
+  std::string PluginInstaller() const override {
+    return MakeScriptedInstaller(PluginInstallerScript());
   }
   std::string RealExePath() const override { return install_.browser_exe(); }
   int Run(const std::vector<std::string>& arguments) const override {
@@ -121,17 +121,13 @@ class WindowsDemo : public DemoPlatform {
  public:
   const ScratchInstallation& install() const override { return install_; }
   std::string PluginFile() const override { return "pepflashplayer.dll"; }
-  std::string ServePackage(UpdateService& service,
-                           const std::string& path,
-                           const std::vector<PackageEntry>& package) const override {
-    service.Serve(
-        path, MakeWindowsInstaller(WindowsPackageRun(install_.Path("package_arguments"), package)));
-    return WindowsServiceUrl(path);
+  std::string SiteHost() const override { return "localhost"; }
+  std::string PackageInstaller(const std::vector<PackageEntry>& package) const override {
+    return MakeWindowsInstaller(WindowsPackageRun(install_.Path("package_arguments"), package));
   }
-  std::string ServePlugin(UpdateService& service, const std::string& path) const override {
-    service.Serve(path, MakeWindowsInstaller(WindowsPackageRun(install_.Path("plugin_arguments"),
-                                                               {{PluginFile(), "plug-in 2.0"}})));
-    return WindowsServiceUrl(path);
+  std::string PluginInstaller() const override {
+    return MakeWindowsInstaller(
+        WindowsPackageRun(install_.Path("plugin_arguments"), {{PluginFile(), "plug-in 2.0"}}));
   }
   std::string RealExePath() const override { return install_.WindowsBrowserExe(); }
   int Run(const std::vector<std::string>& arguments) const override {
@@ -143,19 +139,16 @@ class WindowsDemo : public DemoPlatform {
 };
 
 int RunAndShow(const DemoPlatform& platform,
-               const UpdateService& service,
+               const DemoSite& site,
                size_t requests_before,
                const std::vector<std::string>& arguments) {
   Section("Run: " + CommandText(arguments));
   const int exit_code = platform.Run(arguments);
   std::cout << "exit code " << exit_code << " (" << Describe(exit_code) << ")\n";
-  std::cout << "requests the service got:\n";
-  const auto requests = service.requests();
-  for (size_t i = requests_before; i < requests.size(); ++i) {
-    std::cout << "  " << requests[i].method << " " << requests[i].target
-              << "   [Accept: " << requests[i].Header("Accept")
-              << ", User-Agent: " << requests[i].Header("User-Agent") << "]\n";
-  }
+  std::cout << "requests the service got (from nginx's access log):\n";
+  const std::vector<std::string> requests = site.requests();
+  for (size_t i = requests_before; i < requests.size(); ++i)
+    std::cout << "  " << requests[i] << "\n";
   Section("Installation after");
   PrintTree(platform.install().install_dir());
   return exit_code;
@@ -170,12 +163,6 @@ int Demo(bool windows) {
     std::cerr << "update_demo: " << reason << "\n";
     return 1;
   }
-  UpdateService service;
-  if (!service.IsUp()) {
-    std::cerr << "update_demo: ports " << kPrimaryPort << " and " << kMirrorPort
-              << " must be free\n";
-    return 1;
-  }
   const std::unique_ptr<DemoPlatform> platform =
       windows ? std::unique_ptr<DemoPlatform>(std::make_unique<WindowsDemo>())
               : std::make_unique<LinuxDemo>();
@@ -186,24 +173,30 @@ int Demo(bool windows) {
 
   std::vector<PackageEntry> package = StandardPackage("browser 2.0");
   package[1].content = "resources 2.0";
-  const std::string package_url = platform->ServePackage(service, kPackagePath, package);
-  service.Answer("/update.php", BrowserOffer(kNewVersion, package_url));
-  const std::string plugin_url = platform->ServePlugin(service, kPluginPath);
-  ServiceAnswer plugin_offer;
-  plugin_offer.headers = {{"Kora-Flash-Version", kNewVersion}, {"Kora-Flash-Location", plugin_url}};
-  service.Answer("/update_pepper.php", plugin_offer);
+  const DemoSite site(windows ? "windows" : "linux", platform->SiteHost(),
+                      {kNewVersion, kPackageName, platform->PackageInstaller(package)},
+                      {kNewVersion, kPluginName, platform->PluginInstaller()});
+  if (!site.failure().empty()) {
+    std::cerr << "update_demo: " << site.failure() << "\n";
+    return 1;
+  }
 
-  Section(windows ? "Update service (the Windows updater runs under wine)" : "Update service");
-  std::cout << "  primary on port " << kPrimaryPort << ": /update.php offers browser "
-            << kNewVersion << " at " << package_url << "\n"
-            << "  mirror  http on port " << kMirrorPort << " answers the same\n"
-            << "  both offer plug-in " << kNewVersion << " at " << plugin_url << "\n";
+  Section(windows ? "Update service: nginx (the Windows updater runs under wine)"
+                  : "Update service: nginx");
+  std::cout << "  site configuration: " << site.configuration() << " (written by "
+            << "tools/update-site from " << site.description() << ")\n"
+            << "  primary https on port " << kPrimaryPort << ": /update.php offers browser "
+            << kNewVersion << " at " << site.Url(kPackageName) << "\n"
+            << "  mirror  http on port " << kMirrorPort << " answers the same from its own "
+            << "/files/\n"
+            << "  /update_pepper.php offers plug-in " << kNewVersion << " at "
+            << site.Url(kPluginName) << "\n";
   Section("Installation before (" + install.install_dir() + ")");
   PrintTree(install.install_dir());
 
   const std::string real_exe = "--real-exe-path=" + platform->RealExePath();
   const int first =
-      RunAndShow(*platform, service, 0,
+      RunAndShow(*platform, site, 0,
                  {real_exe, "--current=1.0.0.0", "--portable", "--pepper-version=1.0.0.0"});
   std::cout << "the package was started with (one per line"
             << (windows ? ", the whole command line first" : "") << "):\n"
@@ -212,7 +205,7 @@ int Demo(bool windows) {
   std::cout << install.ReadLog() << "(a successful run logs nothing)\n";
 
   const int second =
-      RunAndShow(*platform, service, service.requests().size(),
+      RunAndShow(*platform, site, site.requests().size(),
                  {real_exe, "--current=2.0.0.0", "--portable", "--pepper-version=1.0.0.0"});
   return first == 0 && second == 0 ? 0 : 1;
 }
