@@ -21,7 +21,6 @@
 
 #include "tests/e2e/e2e_expectations.h"
 #include "tests/e2e/e2e_harness.h"
-#include "tests/e2e/log_line_matcher.h"
 #include "tests/support/other_user_process.h"
 
 namespace updater::e2e {

@@ -52,6 +52,16 @@ constexpr int kHoldPolls = 1200;  // of 0.05 s: the scripts' limit of a minute
 constexpr size_t kMaxRequestHead = 1 << 16;
 constexpr int kRawReadTimeoutMs = 5000;
 
+// 200 with <prefix>Version and <prefix>Location, each left out when empty.
+ServiceAnswer Offer(const std::string& prefix,
+                    const std::string& version,
+                    const std::string& location) {
+  ServiceAnswer answer;
+  if (!version.empty()) answer.headers.emplace(prefix + "Version", version);
+  if (!location.empty()) answer.headers.emplace(prefix + "Location", location);
+  return answer;
+}
+
 std::vector<std::string> EnvironmentStrings(const Environment& environment) {
   std::vector<std::string> strings;
   for (const auto& [name, value] : environment) strings.push_back(name + "=" + value);
@@ -127,28 +137,6 @@ std::string DescribeEntry(const fs::directory_entry& entry, const std::string& r
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// What the suites update.
-
-std::string BrowserQuery(const std::string& rest) {
-  return std::string("/update.php?switches&current=") + kCurrentVersion + rest;
-}
-
-std::string FlashQuery(const std::string& rest) {
-  return std::string("/update_pepper.php?switches&pepper-version=") + kPepperVersion + rest;
-}
-
-std::vector<std::string> InstalledBrowserArguments(const std::string& real_exe_path,
-                                                   const std::string& langid) {
-  return {std::string("--current=") + kCurrentVersion, "--langid=" + langid,
-          "--real-exe-path=" + real_exe_path};
-}
-
-std::vector<std::string> PortableBrowserArguments(const std::string& real_exe_path) {
-  return {std::string("--current=") + kCurrentVersion, "--langid=ru", "--portable",
-          "--real-exe-path=" + real_exe_path};
-}
 
 // ---------------------------------------------------------------------------
 // Files.
@@ -284,26 +272,12 @@ std::string InstallerRunnerUnavailableReason() {
 // ---------------------------------------------------------------------------
 // The update service.
 
-namespace {
-
-ServiceAnswer Offer(const std::string& version_header,
-                    const std::string& version,
-                    const std::string& location_header,
-                    const std::string& location) {
-  ServiceAnswer answer;
-  if (!version.empty()) answer.headers.emplace(version_header, version);
-  if (!location.empty()) answer.headers.emplace(location_header, location);
-  return answer;
-}
-
-}  // namespace
-
 ServiceAnswer BrowserOffer(const std::string& version, const std::string& location) {
-  return Offer("Kora-Version", version, "Kora-Location", location);
+  return Offer("Kora-", version, location);
 }
 
 ServiceAnswer FlashOffer(const std::string& version, const std::string& location) {
-  return Offer("Kora-Flash-Version", version, "Kora-Flash-Location", location);
+  return Offer("Kora-Flash-", version, location);
 }
 
 std::vector<std::pair<std::string, int>> HostileServiceReplies(const std::string& mirror_url) {

@@ -51,15 +51,24 @@ inline constexpr char kFlashInstallerPath[] = "/f/flash_setup.exe";
 // Where the portable package is extracted, in the temporary directory.
 inline constexpr char kExtractDirName[] = "KR_63DA7_PORTABLE.tmp";
 
-// The browser's query target for kCurrentVersion, then `rest`.
-std::string BrowserQuery(const std::string& rest = "");
-// The plug-in's query target for kPepperVersion, then `rest`.
-std::string FlashQuery(const std::string& rest = "");
+// The query targets for those versions, then `rest`.
+inline std::string BrowserQuery(const std::string& rest = "") {
+  return std::string("/update.php?switches&current=") + kCurrentVersion + rest;
+}
+inline std::string FlashQuery(const std::string& rest = "") {
+  return std::string("/update_pepper.php?switches&pepper-version=") + kPepperVersion + rest;
+}
 // The browser's arguments as it starts the updater silently for the browser
 // at `real_exe_path`, installed or portable.
-std::vector<std::string> InstalledBrowserArguments(const std::string& real_exe_path,
-                                                   const std::string& langid = "ru");
-std::vector<std::string> PortableBrowserArguments(const std::string& real_exe_path);
+inline std::vector<std::string> InstalledBrowserArguments(const std::string& real_exe_path,
+                                                          const std::string& langid = "ru") {
+  return {std::string("--current=") + kCurrentVersion, "--langid=" + langid,
+          "--real-exe-path=" + real_exe_path};
+}
+inline std::vector<std::string> PortableBrowserArguments(const std::string& real_exe_path) {
+  return {std::string("--current=") + kCurrentVersion, "--langid=ru", "--portable",
+          "--real-exe-path=" + real_exe_path};
+}
 
 // ---------------------------------------------------------------------------
 // Files.
@@ -292,18 +301,13 @@ using ToolCommand = std::vector<std::string>;
 // The tool of this build, for the objects of this build's updater.
 ToolCommand NativeKernelObjectTool();
 
-// What another process holds for a test until the object is destroyed.
+// What another process holds for a test until the object is destroyed. The
+// holders own that process, so they are never copied.
 class HeldElsewhere {
  public:
-  HeldElsewhere(const HeldElsewhere&) = delete;
-  HeldElsewhere& operator=(const HeldElsewhere&) = delete;
-
   bool IsHeld() const { return held_; }
 
  protected:
-  HeldElsewhere() = default;
-  ~HeldElsewhere() = default;
-
   bool held_ = false;
 };
 

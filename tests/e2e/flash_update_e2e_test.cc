@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/e2e_expectations.h"
 #include "tests/e2e/e2e_harness.h"
-#include "tests/e2e/log_line_matcher.h"
 #include "tests/support/machine_isolation.h"
 
 namespace updater::e2e {

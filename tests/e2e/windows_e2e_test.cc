@@ -57,6 +57,11 @@ class WindowsE2eTest : public ::testing::Test {
   int Run(const std::vector<std::string>& arguments) const {
     return RunWindowsUpdater(*install_, arguments);
   }
+  // The same while another program holds `path` open; -1 when it could not.
+  int RunWhileHeld(const std::string& path, const std::vector<std::string>& arguments) const {
+    const WineFileLock lock(path);
+    return lock.IsHeld() ? Run(arguments) : -1;
+  }
 
   std::string ArgumentsFile() const { return install_->Path("installer_arguments"); }
   // The command line as the installer got it, then its arguments.
@@ -299,37 +304,25 @@ TEST_F(WindowsE2eTest, FilesOtherProgramsHoldOpenEndTheRunWithTheirResult) {
   // A leftover download another program holds cannot be replaced.
   Offer(service, MakeWindowsInstaller(WindowsInstallerRun(ArgumentsFile())));
   WriteFileBytes(Download(), "held by another program");
-  {
-    const WineFileLock lock(Download());
-    ASSERT_TRUE(lock.IsHeld());
-    EXPECT_EQ(Run(InstalledArguments()), 15);
-    EXPECT_EQ(ReadFileBytes(Download()), "held by another program");
-    EXPECT_FALSE(Exists(ArgumentsFile()));
-  }
+  EXPECT_EQ(RunWhileHeld(Download(), InstalledArguments()), 15);
+  EXPECT_EQ(ReadFileBytes(Download()), "held by another program");
+  EXPECT_FALSE(Exists(ArgumentsFile()));
   fs::remove(Download());
 
   // A held "old_brelix.exe" keeps the browser as it is.
   Offer(service, MakeWindowsInstaller(WindowsPackageRun(ArgumentsFile(), StandardPackage())));
   WriteFileBytes(Installed("old_brelix.exe"), "stale");
   WriteFileBytes(Installed("resources.pak"), "old resources");
-  {
-    const WineFileLock lock(Installed("old_brelix.exe"));
-    ASSERT_TRUE(lock.IsHeld());
-    EXPECT_EQ(Run(PortableArguments()), 21);
-    EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
-    EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "stale");
-    EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "old resources");
-  }
+  EXPECT_EQ(RunWhileHeld(Installed("old_brelix.exe"), PortableArguments()), 21);
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
+  EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "stale");
+  EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "old resources");
   // A held file of the package stays; the new browser is in place anyway.
-  {
-    const WineFileLock lock(Installed("resources.pak"));
-    ASSERT_TRUE(lock.IsHeld());
-    EXPECT_EQ(Run(PortableArguments()), 22);
-    EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
-    EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "old browser");
-    EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "old resources");
-    EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
-  }
+  EXPECT_EQ(RunWhileHeld(Installed("resources.pak"), PortableArguments()), 22);
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
+  EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "old browser");
+  EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "old resources");
+  EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
 }
 
 TEST_F(WindowsE2eTest, ARunningUpdaterKeepsTheSecondOneFromDoingAnything) {
