@@ -533,6 +533,13 @@ class PortableSwapE2eTest : public BrowserUpdateE2eTest {
     const std::string message = "copy extracted files failed error=-" + std::to_string(result);
     EXPECT_THAT(install_.ReadLog(), HasLogLine(line, UpdaterMessage(message)));
   }
+  // A swap of StandardPackage() while a directory stands in `name`'s place.
+  void ExpectSwapFailsWithDirectoryAt(const std::string& name, int result, int line) {
+    std::filesystem::remove(Installed(name));
+    WriteFileBytes(Installed(name + "/keep"), "kept");
+    EXPECT_EQ(RunSwap(StandardPackage()), result);
+    ExpectCopyFailureLogged(result, line);
+  }
 
   UpdateService service_;
 };
@@ -592,18 +599,13 @@ TEST_F(PortableSwapE2eTest, BrowserRunningAndMovesFail) {
   ASSERT_TRUE(browser.IsHeld());
 
   // "new_brelix.exe" is taken by a directory.
-  WriteFileBytes(Installed("new_brelix.exe/keep"), "kept");
-  EXPECT_EQ(RunSwap(StandardPackage()), 18);
+  ExpectSwapFailsWithDirectoryAt("new_brelix.exe", 18, 336);
   ExpectPackageRanAndOldVersionsWent();
-  ExpectCopyFailureLogged(18, 336);
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
   std::filesystem::remove_all(Installed("new_brelix.exe"));
 
   // One file of the package is taken by a directory: the rest still moves.
-  std::filesystem::remove(Installed("resources.pak"));
-  WriteFileBytes(Installed("resources.pak/keep"), "kept");
-  EXPECT_EQ(RunSwap(StandardPackage()), 19);
-  ExpectCopyFailureLogged(19, 340);
+  ExpectSwapFailsWithDirectoryAt("resources.pak", 19, 340);
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
   EXPECT_EQ(ReadFileBytes(Installed("new_brelix.exe")), "new browser");
   EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
@@ -612,19 +614,14 @@ TEST_F(PortableSwapE2eTest, BrowserRunningAndMovesFail) {
 
 TEST_F(PortableSwapE2eTest, BrowserNotRunningAndMovesFail) {
   // "old_brelix.exe" is taken by a directory: the browser stays.
-  WriteFileBytes(Installed("old_brelix.exe/keep"), "kept");
-  EXPECT_EQ(RunSwap(StandardPackage()), 21);
+  ExpectSwapFailsWithDirectoryAt("old_brelix.exe", 21, 345);
   ExpectPackageRanAndOldVersionsWent();
-  ExpectCopyFailureLogged(21, 345);
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
   EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "old resources");
   std::filesystem::remove_all(Installed("old_brelix.exe"));
 
   // One file of the package is taken: the new browser is in place anyway.
-  std::filesystem::remove(Installed("resources.pak"));
-  WriteFileBytes(Installed("resources.pak/keep"), "kept");
-  EXPECT_EQ(RunSwap(StandardPackage()), 22);
-  ExpectCopyFailureLogged(22, 349);
+  ExpectSwapFailsWithDirectoryAt("resources.pak", 22, 349);
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
   EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "old browser");
   EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
