@@ -8,23 +8,18 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "base/process_facts_platform.h"
 #include "base/string_util.h"
+#include "tests/support/test_files.h"
 
 namespace updater {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream contents;
-  contents << file.rdbuf();
-  return contents.str();
-}
+using test_support::ReadFileBytes;
 
 struct RunResult {
   int exit_code;
@@ -99,7 +94,7 @@ TEST(LoggingTest, AppendsBesideTheExecutableAndKeepsErrno) {
   LOG(INFO) << "second " << token;
   EXPECT_EQ(evaluated, 0);
 
-  const std::string contents = ReadFile(log_path);
+  const std::string contents = ReadFileBytes(log_path);
   const size_t first = contents.find("first " + token + "\n");
   ASSERT_NE(first, std::string::npos);
   EXPECT_NE(contents.find("second " + token + "\n", first), std::string::npos);
@@ -118,7 +113,7 @@ TEST(LoggingTest, ProcessesAppendAndFallBackToTheCurrentDirectory) {
     EXPECT_NE(result.output.find(kExpectedTail), std::string::npos) << "stderr copy";
     EXPECT_NE(result.output.find("errno=42"), std::string::npos) << "errno restored";
   }
-  const std::string beside = ReadFile(program_directory.path() / "debug.log");
+  const std::string beside = ReadFileBytes(program_directory.path() / "debug.log");
   EXPECT_EQ(std::count(beside.begin(), beside.end(), '\n'), 2) << beside;
   EXPECT_EQ(beside.rfind(kExpectedTail), beside.size() - sizeof(kExpectedTail) + 1);
   EXPECT_EQ(beside.find("VERBOSE"), std::string::npos);
@@ -129,7 +124,7 @@ TEST(LoggingTest, ProcessesAppendAndFallBackToTheCurrentDirectory) {
   fs::remove(program_directory.path() / "debug.log");
   fs::create_directory(program_directory.path() / "debug.log");
   EXPECT_EQ(RunIn(working_directory.path(), CommandLine(program, "5")).exit_code, 0);
-  const std::string fallback = ReadFile(working_directory.path() / "debug.log");
+  const std::string fallback = ReadFileBytes(working_directory.path() / "debug.log");
   EXPECT_NE(fallback.find("(365)] RivaZeriduv Updater: installer failed  to start last error=5\n"),
             std::string::npos);
 
@@ -150,7 +145,7 @@ TEST(LoggingTest, ProcessesAppendAndFallBackToTheCurrentDirectory) {
     }
     EXPECT_EQ(RunIn(directory, CommandLine(program, "5")).exit_code, 0);
   }
-  EXPECT_EQ(ReadFile(victim), "kept");
+  EXPECT_EQ(ReadFileBytes(victim), "kept");
 }
 
 }  // namespace

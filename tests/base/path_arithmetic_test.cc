@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,17 @@ FsPath P(std::u16string_view text) {
   return FsPath(text);
 }
 
+// Each case's input through `operation` under `rules` gives its expected path.
+void ExpectCases(std::span<const PathCase> cases,
+                 FsPath (*operation)(const FsPath&, const PathRules&),
+                 const PathRules& rules,
+                 const char* label) {
+  for (const PathCase& c : cases) {
+    EXPECT_EQ(operation(P(c.input), rules).value(), c.expected)
+        << label << ": " << std::string(c.input.begin(), c.input.end());
+  }
+}
+
 TEST(PathOperationsTest, TrimTrailingSeparators) {
   const PathCase windows[] = {
       {u"C:\\dir\\\\", u"C:\\dir"},
@@ -39,18 +51,12 @@ TEST(PathOperationsTest, TrimTrailingSeparators) {
       {u"", u""},
       {u"a", u"a"},
   };
-  for (const PathCase& c : windows) {
-    EXPECT_EQ(TrimTrailingSeparators(P(c.input), kWindowsPathRules).value(), c.expected)
-        << "windows: " << std::string(c.input.begin(), c.input.end());
-  }
+  ExpectCases(windows, TrimTrailingSeparators, kWindowsPathRules, "windows");
   const PathCase posix[] = {
       {u"/a//", u"/a"}, {u"/", u"/"},     {u"//", u"//"},  {u"///", u"/"},
       {u"a/", u"a"},    {u"a\\", u"a\\"}, {u"C:/", u"C:"}, {u"", u""},
   };
-  for (const PathCase& c : posix) {
-    EXPECT_EQ(TrimTrailingSeparators(P(c.input), kPosixPathRules).value(), c.expected)
-        << "posix: " << std::string(c.input.begin(), c.input.end());
-  }
+  ExpectCases(posix, TrimTrailingSeparators, kPosixPathRules, "posix");
 }
 
 TEST(PathOperationsTest, ParentDir) {
@@ -69,18 +75,12 @@ TEST(PathOperationsTest, ParentDir) {
       {u"a\\\\b", u"a"},
       {u"", u"."},
   };
-  for (const PathCase& c : windows) {
-    EXPECT_EQ(ParentDir(P(c.input), kWindowsPathRules).value(), c.expected)
-        << "windows: " << std::string(c.input.begin(), c.input.end());
-  }
+  ExpectCases(windows, ParentDir, kWindowsPathRules, "windows");
   const PathCase posix[] = {
       {u"/a/b", u"/a"}, {u"/a", u"/"},   {u"/", u"/"},    {u"a", u"."},      {u"a\\b", u"."},
       {u"C:/a", u"C:"}, {u"//a", u"//"}, {u"a//b", u"a"}, {u"/a/b/", u"/a"},
   };
-  for (const PathCase& c : posix) {
-    EXPECT_EQ(ParentDir(P(c.input), kPosixPathRules).value(), c.expected)
-        << "posix: " << std::string(c.input.begin(), c.input.end());
-  }
+  ExpectCases(posix, ParentDir, kPosixPathRules, "posix");
 }
 
 TEST(PathOperationsTest, LastComponent) {

@@ -19,8 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/e2e/e2e_expectations.h"
 #include "tests/e2e/e2e_harness.h"
-#include "tests/e2e/log_line_matcher.h"
 #include "tests/support/other_user_process.h"
 
 namespace updater::e2e {
@@ -32,20 +32,13 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
-constexpr char kCurrent[] = "55.0.2883.87";
-constexpr char kOffered[] = "56.0.0.1";
-constexpr char kInstallerPath[] = "/files/setup.exe";
-constexpr char kExtractDirName[] = "KR_63DA7_PORTABLE.tmp";
-
 class BrowserUpdateE2eTest : public ::testing::Test {
  protected:
   std::vector<std::string> InstalledArguments(const std::string& langid = "ru") const {
-    return {std::string("--current=") + kCurrent, "--langid=" + langid,
-            "--real-exe-path=" + install_.browser_exe()};
+    return InstalledBrowserArguments(install_.browser_exe(), langid);
   }
   std::vector<std::string> PortableArguments() const {
-    return {std::string("--current=") + kCurrent, "--langid=ru", "--portable",
-            "--real-exe-path=" + install_.browser_exe()};
+    return PortableBrowserArguments(install_.browser_exe());
   }
   std::string ArgumentsFile() const { return install_.Path("installer_arguments"); }
   std::string DownloadPath() const { return install_.temp_dir() + "/setup.exe"; }
@@ -56,7 +49,8 @@ class BrowserUpdateE2eTest : public ::testing::Test {
 
   // Serves `installer` and offers it as the next browser.
   void Offer(UpdateService& service, const std::string& installer) {
-    service.Answer("/update.php", BrowserOffer(kOffered, service.Serve(kInstallerPath, installer)));
+    service.Answer("/update.php",
+                   BrowserOffer(kOfferedVersion, service.Serve(kInstallerPath, installer)));
   }
 
   std::string BrowserInstaller(int exit_code = 0, const Hold* hold = nullptr) const {
@@ -79,13 +73,7 @@ TEST_F(BrowserUpdateE2eTest, QueryCarriesTheSwitchesOnlyAndNothingNewerEndsWithF
 
   EXPECT_EQ(RunUpdater(install_, PortableArguments()), 4);
 
-  const auto requests = service.requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].method, "GET");
-  EXPECT_EQ(requests[0].target, "/update.php?switches&current=55.0.2883.87&langid=ru&portable");
-  EXPECT_EQ(requests[0].Header("Accept"), "*/*");
-  EXPECT_EQ(requests[0].CountHeader("Accept"), 1);
-  EXPECT_EQ(requests[0].Header("User-Agent"), "WinHttpClient");
+  ExpectOnePortableQuery(service.requests());
   EXPECT_EQ(ListTree(install_.install_dir()), before);
   EXPECT_EQ(install_.ReadLog(), "");
 }
@@ -100,8 +88,7 @@ TEST_F(BrowserUpdateE2eTest, SwitchValuesTravelUnescapedButForBlanks) {
   const auto requests = service.requests();
   ASSERT_EQ(requests.size(), 1u);
   // "&" and "=" go as written; the blank cannot travel raw in a request line.
-  EXPECT_EQ(requests[0].target,
-            "/update.php?switches&current=55.0.2883.87&extra=a&b%20c=d&langid=ru");
+  EXPECT_EQ(requests[0].target, BrowserQuery("&extra=a&b%20c=d&langid=ru"));
 }
 
 TEST_F(BrowserUpdateE2eTest, DownloadLocationPrefersTheServiceHeader) {
@@ -112,15 +99,16 @@ TEST_F(BrowserUpdateE2eTest, DownloadLocationPrefersTheServiceHeader) {
   constexpr int kSignatureInvalid = 26;
 
   // A redirect answer names the installer in its standard Location header.
-  service.Answer("/update.php",
-                 ServiceAnswer{302, {{"Kora-Version", kOffered}, {"Location", standard}}, ""});
+  service.Answer(
+      "/update.php",
+      ServiceAnswer{302, {{"Kora-Version", kOfferedVersion}, {"Location", standard}}, ""});
   EXPECT_EQ(RunUpdater(install_, InstalledArguments()), kSignatureInvalid);
   EXPECT_EQ(service.CountRequests("/standard/setup.exe"), 1);
 
   // With both headers the service's own wins, on 200 and 302 alike.
   for (int status : {200, 302}) {
     service.Answer("/update.php", ServiceAnswer{status,
-                                                {{"Kora-Version", kOffered},
+                                                {{"Kora-Version", kOfferedVersion},
                                                  {"Kora-Location", preferred},
                                                  {"Location", standard}},
                                                 ""});
@@ -131,10 +119,11 @@ TEST_F(BrowserUpdateE2eTest, DownloadLocationPrefersTheServiceHeader) {
   EXPECT_FALSE(Exists(DownloadPath())) << "a rejected download is deleted";
 
   // The service's header present but empty counts as absent.
-  service.Answer(
-      "/update.php",
-      ServiceAnswer{
-          302, {{"Kora-Version", kOffered}, {"Kora-Location", ""}, {"Location", standard}}, ""});
+  service.Answer("/update.php", ServiceAnswer{302,
+                                              {{"Kora-Version", kOfferedVersion},
+                                               {"Kora-Location", ""},
+                                               {"Location", standard}},
+                                              ""});
   EXPECT_EQ(RunUpdater(install_, InstalledArguments()), kSignatureInvalid);
   EXPECT_EQ(service.CountRequests("/standard/setup.exe"), 2);
 }
@@ -149,7 +138,7 @@ TEST_F(BrowserUpdateE2eTest, OneConnectivityCheckChoosesTheServerSet) {
     EXPECT_EQ(RunUpdater(install_, InstalledArguments("zh-CN")), 4);
     const auto requests = service.requests();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].target, "/update.php?switches&current=55.0.2883.87&langid=zh-CN");
+    EXPECT_EQ(requests[0].target, BrowserQuery("&langid=zh-CN"));
   }
   {
     // The primary is unreachable: the mirror is used without a check.
@@ -173,11 +162,11 @@ TEST_F(BrowserUpdateE2eTest, NoNewerVersionDownloadsNothing) {
   ASSERT_TRUE(service.IsUp());
   const std::string url = service.Serve(kInstallerPath, "never fetched");
   const std::vector<ServiceAnswer> answers = {
-      BrowserOffer("", url),                // a location but no version
-      BrowserOffer(kCurrent, url),          // the same version
-      BrowserOffer("55.0.2883.87.0", url),  // equal with a zero appended
-      BrowserOffer("54.9", url),            // older
-      BrowserOffer("56.0.0.1 ", url),       // a trailing blank does not parse
+      BrowserOffer("", url),                                   // a location but no version
+      BrowserOffer(kCurrentVersion, url),                      // the same version
+      BrowserOffer(std::string(kCurrentVersion) + ".0", url),  // equal with a zero appended
+      BrowserOffer("54.9", url),                               // older
+      BrowserOffer("56.0.0.1 ", url),                          // a trailing blank does not parse
       BrowserOffer("not a version", url),
   };
   for (const ServiceAnswer& answer : answers) {
@@ -229,7 +218,7 @@ TEST_F(BrowserUpdateE2eTest, QueryFailuresAndBadStatus) {
     ASSERT_TRUE(service.IsUp());
     const std::string target = service.Serve(kInstallerPath, "never fetched");
     for (int status : {301, 303, 304, 307, 404, 500}) {
-      ServiceAnswer answer = BrowserOffer(kOffered, target);
+      ServiceAnswer answer = BrowserOffer(kOfferedVersion, target);
       answer.status = status;
       answer.headers.emplace("Location", target);
       service.Answer("/update.php", answer);
@@ -238,7 +227,7 @@ TEST_F(BrowserUpdateE2eTest, QueryFailuresAndBadStatus) {
     // Redirects are not followed, by the query or otherwise.
     EXPECT_EQ(service.CountRequests(kInstallerPath), 0);
 
-    service.Answer("/update.php", BrowserOffer(kOffered, ""));
+    service.Answer("/update.php", BrowserOffer(kOfferedVersion, ""));
     EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 34);
     EXPECT_EQ(service.CountRequests(kInstallerPath), 0);
   }
@@ -268,14 +257,14 @@ TEST_F(BrowserUpdateE2eTest, DownloadFailures) {
 
   // The location names no file: the download is still made first.
   service.Answer("/files/", ServiceAnswer{200, {}, "a listing"});
-  service.Answer("/update.php", BrowserOffer(kOffered, service.Url("/files/")));
+  service.Answer("/update.php", BrowserOffer(kOfferedVersion, service.Url("/files/")));
   EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 35);
   EXPECT_EQ(service.CountRequests("/files/"), 1);
 
   // Nothing listens at the download's port.
   service.Answer("/update.php",
-                 BrowserOffer(kOffered, "http://127.0.0.1:" + std::to_string(kMirrorPort) +
-                                            "/files/setup.exe"));
+                 BrowserOffer(kOfferedVersion, "http://127.0.0.1:" + std::to_string(kMirrorPort) +
+                                                   "/files/setup.exe"));
   EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 24);
 
   // An empty body is nothing to write.
@@ -298,7 +287,8 @@ TEST_F(BrowserUpdateE2eTest, DownloadFailures) {
   // deleted when rejected. One of 259 is written, checked and deleted.
   for (const auto& [length, result] : {std::pair{259u, 26}, std::pair{260u, 25}}) {
     const std::string name(length - install_.temp_dir().size() - 1, 'n');
-    service.Answer("/update.php", BrowserOffer(kOffered, service.Serve("/" + name, "unsigned")));
+    service.Answer("/update.php",
+                   BrowserOffer(kOfferedVersion, service.Serve("/" + name, "unsigned")));
     EXPECT_EQ(RunUpdater(install_, InstalledArguments()), result) << length;
   }
 
@@ -418,7 +408,7 @@ TEST_F(BrowserUpdateE2eTest, DownloadsWithoutAValidSignatureAreDeletedAndNeverRu
   // A redirect is saved as it is, not followed, and fails the same way.
   service.Answer("/moved.exe", ServiceAnswer{302, {{"Location", kInstallerPath}}, "moved"});
   service.Serve(kInstallerPath, trusted);
-  service.Answer("/update.php", BrowserOffer(kOffered, service.Url("/moved.exe")));
+  service.Answer("/update.php", BrowserOffer(kOfferedVersion, service.Url("/moved.exe")));
   EXPECT_EQ(RunUpdater(install_, InstalledArguments()), 26);
 
   EXPECT_EQ(service.CountRequests(kInstallerPath), static_cast<int>(downloads.size()));
@@ -534,8 +524,21 @@ class PortableSwapE2eTest : public BrowserUpdateE2eTest {
                 ElementsAre(DownloadPath(), "-s", "-d\"" + ExtractDir() + "\""));
     const std::vector<std::string> names = ListNames(install_.install_dir());
     EXPECT_THAT(names, Not(Contains("54.0.1.2")));
-    for (const char* kept : {"55.0.2883.87", "56.0.0.1", "055.1", "plugins"})
+    for (const char* kept : {kCurrentVersion, "56.0.0.1", "055.1", "plugins"})
       EXPECT_THAT(names, Contains(kept));
+  }
+
+  // The log line at `line` of the copy's failure that ended the swap with `result`.
+  void ExpectCopyFailureLogged(int result, int line) const {
+    const std::string message = "copy extracted files failed error=-" + std::to_string(result);
+    EXPECT_THAT(install_.ReadLog(), HasLogLine(line, UpdaterMessage(message)));
+  }
+  // A swap of StandardPackage() while a directory stands in `name`'s place.
+  void ExpectSwapFailsWithDirectoryAt(const std::string& name, int result, int line) {
+    std::filesystem::remove(Installed(name));
+    WriteFileBytes(Installed(name + "/keep"), "kept");
+    EXPECT_EQ(RunSwap(StandardPackage()), result);
+    ExpectCopyFailureLogged(result, line);
   }
 
   UpdateService service_;
@@ -546,22 +549,10 @@ TEST_F(PortableSwapE2eTest, BrowserNotRunningGetsTheNewExecutableAndKeepsTheOld)
   struct stat browser;
   ASSERT_EQ(stat(Installed("brelix.exe").c_str(), &browser), 0);
   EXPECT_EQ(RunSwap(StandardPackage()), 0);
-  // The old executable was never moved away: it got a second name.
-  struct stat old;
-  ASSERT_EQ(stat(Installed("old_brelix.exe").c_str(), &old), 0);
-  EXPECT_EQ(old.st_ino, browser.st_ino);
-
+  ExpectStandardPackageSwappedIn(install_, browser.st_ino);
   ExpectPackageRanAndOldVersionsWent();
-  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
-  EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "old browser");
-  EXPECT_FALSE(Exists(Installed("new_brelix.exe")));
   EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "new resources");
-  EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
-  EXPECT_EQ(ReadFileBytes(Installed("locales/de.pak")), "old german");
-  EXPECT_EQ(ReadFileBytes(Installed("locales/extra/ru.pak")), "new russian");
-  EXPECT_EQ(ReadFileBytes(Installed("56.0.0.1/core.dll")), "new core");
   EXPECT_EQ(ReadFileBytes(Installed("56.0.0.1/file")), "56.0.0.1");
-  EXPECT_TRUE(Exists(install_.updater()));
   EXPECT_THAT(ListTree(ExtractDir()), IsEmpty());
   EXPECT_TRUE(Exists(DownloadPath()));
   EXPECT_EQ(install_.ReadLog(), "");
@@ -577,9 +568,7 @@ TEST_F(PortableSwapE2eTest, BrowserRunningGetsTheNewExecutableBesideIt) {
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
   EXPECT_EQ(ReadFileBytes(Installed("new_brelix.exe")), "new browser");
   EXPECT_FALSE(Exists(Installed("old_brelix.exe")));
-  EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
-  EXPECT_EQ(ReadFileBytes(Installed("locales/de.pak")), "old german");
-  EXPECT_EQ(ReadFileBytes(Installed("locales/extra/ru.pak")), "new russian");
+  ExpectStandardPackageLocales(install_);
   EXPECT_EQ(install_.ReadLog(), "");
 }
 
@@ -610,20 +599,13 @@ TEST_F(PortableSwapE2eTest, BrowserRunningAndMovesFail) {
   ASSERT_TRUE(browser.IsHeld());
 
   // "new_brelix.exe" is taken by a directory.
-  WriteFileBytes(Installed("new_brelix.exe/keep"), "kept");
-  EXPECT_EQ(RunSwap(StandardPackage()), 18);
+  ExpectSwapFailsWithDirectoryAt("new_brelix.exe", 18, 336);
   ExpectPackageRanAndOldVersionsWent();
-  EXPECT_THAT(install_.ReadLog(),
-              HasLogLine(336, UpdaterMessage("copy extracted files failed error=-18")));
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
   std::filesystem::remove_all(Installed("new_brelix.exe"));
 
   // One file of the package is taken by a directory: the rest still moves.
-  std::filesystem::remove(Installed("resources.pak"));
-  WriteFileBytes(Installed("resources.pak/keep"), "kept");
-  EXPECT_EQ(RunSwap(StandardPackage()), 19);
-  EXPECT_THAT(install_.ReadLog(),
-              HasLogLine(340, UpdaterMessage("copy extracted files failed error=-19")));
+  ExpectSwapFailsWithDirectoryAt("resources.pak", 19, 340);
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
   EXPECT_EQ(ReadFileBytes(Installed("new_brelix.exe")), "new browser");
   EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
@@ -632,21 +614,14 @@ TEST_F(PortableSwapE2eTest, BrowserRunningAndMovesFail) {
 
 TEST_F(PortableSwapE2eTest, BrowserNotRunningAndMovesFail) {
   // "old_brelix.exe" is taken by a directory: the browser stays.
-  WriteFileBytes(Installed("old_brelix.exe/keep"), "kept");
-  EXPECT_EQ(RunSwap(StandardPackage()), 21);
+  ExpectSwapFailsWithDirectoryAt("old_brelix.exe", 21, 345);
   ExpectPackageRanAndOldVersionsWent();
-  EXPECT_THAT(install_.ReadLog(),
-              HasLogLine(345, UpdaterMessage("copy extracted files failed error=-21")));
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
   EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "old resources");
   std::filesystem::remove_all(Installed("old_brelix.exe"));
 
   // One file of the package is taken: the new browser is in place anyway.
-  std::filesystem::remove(Installed("resources.pak"));
-  WriteFileBytes(Installed("resources.pak/keep"), "kept");
-  EXPECT_EQ(RunSwap(StandardPackage()), 22);
-  EXPECT_THAT(install_.ReadLog(),
-              HasLogLine(349, UpdaterMessage("copy extracted files failed error=-22")));
+  ExpectSwapFailsWithDirectoryAt("resources.pak", 22, 349);
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
   EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "old browser");
   EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
@@ -754,8 +729,7 @@ TEST_F(PortableSwapE2eTest, FailedMergeWithoutNewBrowserPutsTheOldOneBack) {
   EXPECT_EQ(RunSwap(package, environment), 22);
 
   std::filesystem::remove_all(shared_memory_tmp);
-  EXPECT_THAT(install_.ReadLog(),
-              HasLogLine(349, UpdaterMessage("copy extracted files failed error=-22")));
+  ExpectCopyFailureLogged(22, 349);
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
   EXPECT_FALSE(Exists(Installed("old_brelix.exe")));
   EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
@@ -841,8 +815,7 @@ TEST_F(PortableSwapE2eTest, FullFileSystemKeepsTheOldBrowserAndTheUsersFiles) {
   package[0] = {"brelix.exe", "", PackageEntry::kZeroes, 2 * kSpareBytes};
 
   EXPECT_EQ(RunSwap(package), 22);
-  EXPECT_THAT(install_.ReadLog(),
-              HasLogLine(349, UpdaterMessage("copy extracted files failed error=-22")));
+  ExpectCopyFailureLogged(22, 349);
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
   EXPECT_FALSE(Exists(Installed("old_brelix.exe")));
   EXPECT_EQ(ReadFileBytes(Installed("locales/de.pak")), "old german");

@@ -25,6 +25,10 @@ namespace updater::e2e {
 const int kPrimaryPort = UPDATER_E2E_PRIMARY_PORT;
 const int kMirrorPort = UPDATER_E2E_MIRROR_PORT;
 
+std::string PkiFile(const std::string& name) {
+  return std::string(UPDATER_E2E_PKI_DIR) + "/" + name;
+}
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -39,7 +43,6 @@ using test_support::TestServer;
 constexpr char kUpdaterExecutable[] = UPDATER_E2E_UPDATER;
 constexpr char kWriteTestPe[] = UPDATER_E2E_WRITE_TEST_PE;
 constexpr char kKernelObjectTool[] = UPDATER_E2E_KERNEL_OBJECT_TOOL;
-constexpr char kPkiDirectory[] = UPDATER_E2E_PKI_DIR;
 constexpr char kBinfmtName[] = UPDATER_E2E_BINFMT_NAME;
 constexpr char kBinfmtDirectory[] = "/proc/sys/fs/binfmt_misc/";
 
@@ -49,8 +52,14 @@ constexpr int kHoldPolls = 1200;  // of 0.05 s: the scripts' limit of a minute
 constexpr size_t kMaxRequestHead = 1 << 16;
 constexpr int kRawReadTimeoutMs = 5000;
 
-std::string Pki(const std::string& name) {
-  return std::string(kPkiDirectory) + "/" + name;
+// 200 with <prefix>Version and <prefix>Location, each left out when empty.
+ServiceAnswer Offer(const std::string& prefix,
+                    const std::string& version,
+                    const std::string& location) {
+  ServiceAnswer answer;
+  if (!version.empty()) answer.headers.emplace(prefix + "Version", version);
+  if (!location.empty()) answer.headers.emplace(prefix + "Location", location);
+  return answer;
 }
 
 std::vector<std::string> EnvironmentStrings(const Environment& environment) {
@@ -185,9 +194,9 @@ std::string SignedImage(const std::string& image_file, Signer signer) {
                                 : signer == Signer::kAnyUse ? "any_use"
                                                             : "stranger";
   const std::string signed_file = image_file + ".signed";
-  RunToolOrThrow({"/usr/bin/osslsigncode", "sign", "-certs", Pki(publisher + "_chain.pem"), "-key",
-                  Pki(publisher + "_leaf.key"), "-h", "sha256", "-in", image_file, "-out",
-                  signed_file});
+  RunToolOrThrow({"/usr/bin/osslsigncode", "sign", "-certs", PkiFile(publisher + "_chain.pem"),
+                  "-key", PkiFile(publisher + "_leaf.key"), "-h", "sha256", "-in", image_file,
+                  "-out", signed_file});
   std::string result = ReadFileBytes(signed_file);
   fs::remove(signed_file);
   return result;
@@ -264,10 +273,11 @@ std::string InstallerRunnerUnavailableReason() {
 // The update service.
 
 ServiceAnswer BrowserOffer(const std::string& version, const std::string& location) {
-  ServiceAnswer answer;
-  if (!version.empty()) answer.headers.emplace("Kora-Version", version);
-  if (!location.empty()) answer.headers.emplace("Kora-Location", location);
-  return answer;
+  return Offer("Kora-", version, location);
+}
+
+ServiceAnswer FlashOffer(const std::string& version, const std::string& location) {
+  return Offer("Kora-Flash-", version, location);
 }
 
 std::vector<std::pair<std::string, int>> HostileServiceReplies(const std::string& mirror_url) {
@@ -330,7 +340,7 @@ struct UpdateService::Servers {
 
 UpdateService::UpdateService(Sites sites) : servers_(std::make_unique<Servers>()) {
   if (sites != Sites::kMirrorOnly) {
-    const ServerCertificate certificate{Pki("tls_server.pem"), Pki("tls_server.key")};
+    const ServerCertificate certificate{PkiFile("tls_server.pem"), PkiFile("tls_server.key")};
     servers_->primary = std::make_unique<TestServer>(certificate, kPrimaryPort);
   }
   if (sites != Sites::kPrimaryOnly) servers_->mirror = std::make_unique<TestServer>(kMirrorPort);

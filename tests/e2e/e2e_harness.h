@@ -36,6 +36,39 @@ namespace updater::e2e {
 
 extern const int kPrimaryPort;  // HTTPS, the primary server set
 extern const int kMirrorPort;   // HTTP, the mirror server set
+// `name` in the build's key material: TLS keys, signing roots and publishers.
+std::string PkiFile(const std::string& name);
+
+// ---------------------------------------------------------------------------
+// What the suites update, on Linux and under wine alike.
+
+inline constexpr char kCurrentVersion[] = "55.0.2883.87";  // the installed browser
+inline constexpr char kOfferedVersion[] = "56.0.0.1";      // the browser the service offers
+inline constexpr char kPepperVersion[] = "20.0.0.286";     // the installed plug-in
+inline constexpr char kOfferedPepperVersion[] = "20.0.0.306";
+inline constexpr char kInstallerPath[] = "/files/setup.exe";  // the browser installer's
+inline constexpr char kFlashInstallerPath[] = "/f/flash_setup.exe";
+// Where the portable package is extracted, in the temporary directory.
+inline constexpr char kExtractDirName[] = "KR_63DA7_PORTABLE.tmp";
+
+// The query targets for those versions, then `rest`.
+inline std::string BrowserQuery(const std::string& rest = "") {
+  return std::string("/update.php?switches&current=") + kCurrentVersion + rest;
+}
+inline std::string FlashQuery(const std::string& rest = "") {
+  return std::string("/update_pepper.php?switches&pepper-version=") + kPepperVersion + rest;
+}
+// The browser's arguments as it starts the updater silently for the browser
+// at `real_exe_path`, installed or portable.
+inline std::vector<std::string> InstalledBrowserArguments(const std::string& real_exe_path,
+                                                          const std::string& langid = "ru") {
+  return {std::string("--current=") + kCurrentVersion, "--langid=" + langid,
+          "--real-exe-path=" + real_exe_path};
+}
+inline std::vector<std::string> PortableBrowserArguments(const std::string& real_exe_path) {
+  return {std::string("--current=") + kCurrentVersion, "--langid=ru", "--portable",
+          "--real-exe-path=" + real_exe_path};
+}
 
 // ---------------------------------------------------------------------------
 // Files.
@@ -138,6 +171,8 @@ struct ServiceAnswer {
 
 // 200 with "Kora-Version" and "Kora-Location" (each left out when empty).
 ServiceAnswer BrowserOffer(const std::string& version, const std::string& location);
+// The same with the plug-in's "Kora-Flash-Version" and "Kora-Flash-Location".
+ServiceAnswer FlashOffer(const std::string& version, const std::string& location);
 
 // Answers no HTTP library would send, each with the browser flow's result
 // when the site at `mirror_url` sends it to a query and to the download.
@@ -198,7 +233,7 @@ class RawReplySite {
 class ScratchInstallation {
  public:
   // `updater_binary`: this build's e2e updater when empty.
-  explicit ScratchInstallation(const std::string& updater_version = "55.0.2883.87",
+  explicit ScratchInstallation(const std::string& updater_version = kCurrentVersion,
                                const std::string& updater_binary = "",
                                const std::string& install_dir_name = "install");
 
@@ -266,23 +301,28 @@ using ToolCommand = std::vector<std::string>;
 // The tool of this build, for the objects of this build's updater.
 ToolCommand NativeKernelObjectTool();
 
+// What another process holds for a test until the object is destroyed. The
+// holders own that process, so they are never copied.
+class HeldElsewhere {
+ public:
+  bool IsHeld() const { return held_; }
+
+ protected:
+  bool held_ = false;
+};
+
 // Holds an event (as a running browser does), or an acquired mutex (as a
 // running updater does), in another process until destroyed.
-class HeldEvent {
+class HeldEvent : public HeldElsewhere {
  public:
   enum class Kind { kEvent, kAcquiredMutex };
   explicit HeldEvent(const std::string& name,
                      Kind kind = Kind::kEvent,
                      const ToolCommand& tool = NativeKernelObjectTool());
   ~HeldEvent();
-  HeldEvent(const HeldEvent&) = delete;
-  HeldEvent& operator=(const HeldEvent&) = delete;
-
-  bool IsHeld() const { return held_; }
 
  private:
   test_support::ChildProcess holder_;
-  bool held_ = false;
 };
 
 // Asked from another process, as the browser would.

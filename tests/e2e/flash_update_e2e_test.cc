@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/e2e_expectations.h"
 #include "tests/e2e/e2e_harness.h"
-#include "tests/e2e/log_line_matcher.h"
 #include "tests/support/machine_isolation.h"
 
 namespace updater::e2e {
@@ -23,17 +23,7 @@ namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-constexpr char kPepper[] = "20.0.0.286";
-constexpr char kOffered[] = "20.0.0.306";
-constexpr char kInstallerUrlPath[] = "/f/flash_setup.exe";
 constexpr char kPluginFile[] = "pepflashplayer.so";
-
-ServiceAnswer FlashOffer(const std::string& version, const std::string& location) {
-  ServiceAnswer answer;
-  if (!version.empty()) answer.headers.emplace("Kora-Flash-Version", version);
-  if (!location.empty()) answer.headers.emplace("Kora-Flash-Location", location);
-  return answer;
-}
 
 class FlashUpdateE2eTest : public ::testing::Test {
  protected:
@@ -41,7 +31,7 @@ class FlashUpdateE2eTest : public ::testing::Test {
   // directory where nothing may run.
   static void SetUpTestSuite() { isolated_ = test_support::IsolateFromMachine({}); }
 
-  std::vector<std::string> Arguments(const std::string& pepper = kPepper) const {
+  std::vector<std::string> Arguments(const std::string& pepper = kPepperVersion) const {
     return {"--pepper-version=" + pepper, "--real-exe-path=" + install_.browser_exe()};
   }
   std::string Plugin(const std::string& suffix = "") const {
@@ -67,9 +57,9 @@ class FlashUpdateE2eTest : public ::testing::Test {
   }
   void Offer(UpdateService& service,
              const std::string& installer,
-             const std::string& version = kOffered) const {
+             const std::string& version = kOfferedPepperVersion) const {
     service.Answer("/update_pepper.php",
-                   FlashOffer(version, service.Serve(kInstallerUrlPath, installer)));
+                   FlashOffer(version, service.Serve(kFlashInstallerPath, installer)));
   }
   std::vector<std::string> InstallerArguments() const { return ReadLines(ArgumentsFile()); }
 
@@ -94,20 +84,19 @@ TEST_F(FlashUpdateE2eTest, InstallerStagesAndTheSwapKeepsThePreviousPlugInOneRun
   EXPECT_FALSE(Exists(Plugin("_new")));
   EXPECT_TRUE(Exists(DownloadPath()));  // a good download stays
   ASSERT_FALSE(service.requests().empty());
-  EXPECT_EQ(service.requests().front().target,
-            "/update_pepper.php?switches&pepper-version=20.0.0.286");
+  EXPECT_EQ(service.requests().front().target, FlashQuery());
   EXPECT_FALSE(KernelObjectExists(UnderUpgradeMutex()));
 
   // The next run deletes the previous plug-in before it asks the service.
   std::atomic<bool> previous_at_query{true};
   const std::string second = PluginInstaller("plugin 2");
-  const std::string location = service.Serve(kInstallerUrlPath, second);
+  const std::string location = service.Serve(kFlashInstallerPath, second);
   service.Handle("/update_pepper.php", [&](const httplib::Request&, httplib::Response& response) {
     previous_at_query = Exists(Plugin("_old"));
     response.set_header("Kora-Flash-Version", "20.0.0.307");
     response.set_header("Kora-Flash-Location", location);
   });
-  EXPECT_EQ(RunUpdater(install_, Arguments(kOffered)), 0);
+  EXPECT_EQ(RunUpdater(install_, Arguments(kOfferedPepperVersion)), 0);
   EXPECT_FALSE(previous_at_query);
   EXPECT_EQ(PluginContent(), "plugin 2");
   EXPECT_EQ(PluginContent("_old"), "plugin 1");
@@ -123,7 +112,7 @@ TEST_F(FlashUpdateE2eTest, InstallerStagesAndTheSwapKeepsThePreviousPlugInOneRun
   EXPECT_EQ(PluginContent(), "plugin 2");
   EXPECT_FALSE(Exists(Plugin("_new")));
   EXPECT_FALSE(Exists(Plugin("_old")));
-  EXPECT_EQ(RunUpdater(install_, Arguments(kOffered)), 0);
+  EXPECT_EQ(RunUpdater(install_, Arguments(kOfferedPepperVersion)), 0);
 }
 
 TEST_F(FlashUpdateE2eTest, ALeftoverDownloadIsReplacedEvenWhenReadOnly) {
@@ -135,9 +124,10 @@ TEST_F(FlashUpdateE2eTest, ALeftoverDownloadIsReplacedEvenWhenReadOnly) {
   fs::permissions(DownloadPath(), fs::perms::owner_read);
   const std::string installer = PluginInstaller();
   // The file is named after the location's path; its query plays no part.
-  service.Serve(kInstallerUrlPath, installer);
-  service.Answer("/update_pepper.php",
-                 FlashOffer(kOffered, service.Url(std::string(kInstallerUrlPath) + "?v=2")));
+  service.Serve(kFlashInstallerPath, installer);
+  service.Answer(
+      "/update_pepper.php",
+      FlashOffer(kOfferedPepperVersion, service.Url(std::string(kFlashInstallerPath) + "?v=2")));
   EXPECT_EQ(RunUpdater(install_, Arguments()), 0);
   EXPECT_EQ(ReadFileBytes(DownloadPath()), installer);
   EXPECT_THAT(ListNames(install_.temp_dir()), ElementsAre("flash_setup.exe"));
@@ -181,7 +171,7 @@ TEST_F(FlashUpdateE2eTest, UnderUpgradeMutexIsHeldExactlyWhileTheInstallerRuns) 
   // Without "real-exe-path" the names are made from the updater's own path.
   const std::vector<std::pair<std::vector<std::string>, std::string>> runs = {
       {Arguments(), UnderUpgradeMutex()},
-      {{std::string("--pepper-version=") + kPepper},
+      {{std::string("--pepper-version=") + kPepperVersion},
        KernelObjectName(install_.updater(), "_under_upgrade")},
   };
   for (const auto& [arguments, mutex_name] : runs) {
@@ -270,29 +260,28 @@ TEST_F(FlashUpdateE2eTest, QueryAndOfferResults) {
 
   UpdateService service;
   ASSERT_TRUE(service.IsUp());
-  const std::string url = service.Serve(kInstallerUrlPath, "never fetched");
+  const std::string url = service.Serve(kFlashInstallerPath, "never fetched");
   struct Case {
     std::string pepper;
     ServiceAnswer answer;
     int result;
   };
-  ServiceAnswer not_found;
+  ServiceAnswer not_found = FlashOffer(kOfferedPepperVersion, url);
   not_found.status = 404;
-  not_found.headers.emplace("Kora-Flash-Version", kOffered);
-  not_found.headers.emplace("Kora-Flash-Location", url);
   const Case cases[] = {
-      {kPepper, FlashOffer("", url), 4},
-      {kPepper, FlashOffer(kPepper, url), 4},
-      {kPepper, FlashOffer("20.0.0.286.0", url), 4},
-      {kPepper, FlashOffer("abc", url), 4},
-      {kPepper, FlashOffer("20.0.0.285", url), 4},
-      {kPepper, BrowserOffer(kOffered, url), 4},  // the browser's headers are not the plug-in's
-      {kPepper, not_found, 12},
-      {kPepper, FlashOffer(kOffered, ""), 36},
-      {kPepper, FlashOffer(kOffered, service.Url("/f/")), 37},
-      {"abc", FlashOffer(kOffered, url), 39},
-      {"", FlashOffer(kOffered, url), 39},
-      {"1.2.3.4x", FlashOffer(kOffered, url), 39},
+      {kPepperVersion, FlashOffer("", url), 4},
+      {kPepperVersion, FlashOffer(kPepperVersion, url), 4},
+      {kPepperVersion, FlashOffer(std::string(kPepperVersion) + ".0", url), 4},
+      {kPepperVersion, FlashOffer("abc", url), 4},
+      {kPepperVersion, FlashOffer("20.0.0.285", url), 4},
+      // The browser's headers are not the plug-in's.
+      {kPepperVersion, BrowserOffer(kOfferedPepperVersion, url), 4},
+      {kPepperVersion, not_found, 12},
+      {kPepperVersion, FlashOffer(kOfferedPepperVersion, ""), 36},
+      {kPepperVersion, FlashOffer(kOfferedPepperVersion, service.Url("/f/")), 37},
+      {"abc", FlashOffer(kOfferedPepperVersion, url), 39},
+      {"", FlashOffer(kOfferedPepperVersion, url), 39},
+      {"1.2.3.4x", FlashOffer(kOfferedPepperVersion, url), 39},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("pepper-version=" + c.pepper + " result " + std::to_string(c.result));
@@ -302,7 +291,7 @@ TEST_F(FlashUpdateE2eTest, QueryAndOfferResults) {
     // An invalid current version is found before the service is asked.
     EXPECT_EQ(service.CountRequests("/update_pepper.php"), queries + (c.result == 39 ? 0 : 1));
   }
-  EXPECT_EQ(service.CountRequests(kInstallerUrlPath), 0);
+  EXPECT_EQ(service.CountRequests(kFlashInstallerPath), 0);
   EXPECT_THAT(ListNames(install_.temp_dir()), IsEmpty());
 }
 
@@ -313,9 +302,10 @@ TEST_F(FlashUpdateE2eTest, DownloadAndSignatureResults) {
   const std::vector<std::string> plugin_before = ListTree(Plugin());
 
   // The download's server is gone.
-  service.Answer("/update_pepper.php",
-                 FlashOffer(kOffered, "http://127.0.0.1:" + std::to_string(kMirrorPort + 7) +
-                                          "/f/flash_setup.exe"));
+  service.Answer(
+      "/update_pepper.php",
+      FlashOffer(kOfferedPepperVersion,
+                 "http://127.0.0.1:" + std::to_string(kMirrorPort + 7) + "/f/flash_setup.exe"));
   EXPECT_EQ(RunUpdater(install_, Arguments()), 29);
 
   // Nothing to save.
@@ -360,7 +350,7 @@ TEST_F(FlashUpdateE2eTest, UnusableDirectoriesResults) {
   // An updater whose own directory is too long to name (9) asks nobody.
   const int queries = service.CountRequests("/update_pepper.php");
   ScratchInstallation deep(std::string(200, 'v') + "/" + std::string(60, 'w'));
-  EXPECT_EQ(RunUpdater(deep, {std::string("--pepper-version=") + kPepper}), 9);
+  EXPECT_EQ(RunUpdater(deep, {std::string("--pepper-version=") + kPepperVersion}), 9);
   EXPECT_EQ(service.CountRequests("/update_pepper.php"), queries);
 }
 

@@ -18,6 +18,7 @@
 
 #include "tests/authenticode/unsigned_attribute_edit.h"
 #include "tests/e2e/dialog_reader.h"
+#include "tests/e2e/e2e_expectations.h"
 #include "tests/e2e/e2e_harness.h"
 #include "tests/e2e/wine_dialog.h"
 #include "tests/e2e/wine_harness.h"
@@ -34,11 +35,6 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
-constexpr char kCurrent[] = "55.0.2883.87";
-constexpr char kOffered[] = "56.0.0.1";
-constexpr char kInstallerPath[] = "/files/setup.exe";
-constexpr char kFlashInstallerPath[] = "/f/flash_setup.exe";
-constexpr char kExtractDirName[] = "KR_63DA7_PORTABLE.tmp";
 constexpr char kPluginFile[] = "pepflashplayer.dll";
 
 class WindowsE2eTest : public ::testing::Test {
@@ -49,19 +45,22 @@ class WindowsE2eTest : public ::testing::Test {
   }
 
   std::vector<std::string> InstalledArguments(const std::string& langid = "ru") const {
-    return {std::string("--current=") + kCurrent, "--langid=" + langid,
-            "--real-exe-path=" + install_->WindowsBrowserExe()};
+    return InstalledBrowserArguments(install_->WindowsBrowserExe(), langid);
   }
   std::vector<std::string> PortableArguments() const {
-    std::vector<std::string> arguments = InstalledArguments();
-    arguments.insert(arguments.begin() + 2, "--portable");
-    return arguments;
+    return PortableBrowserArguments(install_->WindowsBrowserExe());
   }
   std::vector<std::string> PlugInArguments() const {
-    return {"--pepper-version=20.0.0.286", "--real-exe-path=" + install_->WindowsBrowserExe()};
+    return {std::string("--pepper-version=") + kPepperVersion,
+            "--real-exe-path=" + install_->WindowsBrowserExe()};
   }
   int Run(const std::vector<std::string>& arguments) const {
     return RunWindowsUpdater(*install_, arguments);
+  }
+  // The same while another program holds `path` open; -1 when it could not.
+  int RunWhileHeld(const std::string& path, const std::vector<std::string>& arguments) const {
+    const WineFileLock lock(path);
+    return lock.IsHeld() ? Run(arguments) : -1;
   }
 
   std::string ArgumentsFile() const { return install_->Path("installer_arguments"); }
@@ -82,7 +81,7 @@ class WindowsE2eTest : public ::testing::Test {
 
   void Offer(UpdateService& service, const std::string& installer) const {
     service.Serve(kInstallerPath, installer);
-    service.Answer("/update.php", BrowserOffer(kOffered, WindowsServiceUrl(kInstallerPath)));
+    service.Answer("/update.php", BrowserOffer(kOfferedVersion, WindowsServiceUrl(kInstallerPath)));
   }
 
   std::unique_ptr<WindowsInstallation> install_;
@@ -95,26 +94,19 @@ TEST_F(WindowsE2eTest, InstalledUpdateRunsTheSignedInstallerWithItsSwitch) {
   const std::vector<std::string> before = ListTree(install_->install_dir());
 
   EXPECT_EQ(Run(PortableArguments()), 4);
-  auto requests = service.requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].method, "GET");
-  EXPECT_EQ(requests[0].target, "/update.php?switches&current=55.0.2883.87&langid=ru&portable");
-  EXPECT_EQ(requests[0].Header("Accept"), "*/*");
-  EXPECT_EQ(requests[0].CountHeader("Accept"), 1);
-  EXPECT_EQ(requests[0].Header("User-Agent"), "WinHttpClient");
+  ExpectOnePortableQuery(service.requests());
   EXPECT_EQ(ListTree(install_->install_dir()), before);
 
   // Switch values travel as written but for blanks.
   std::vector<std::string> odd = InstalledArguments();
   odd.push_back("--Extra=a&b c=d");
   EXPECT_EQ(Run(odd), 4);
-  EXPECT_EQ(service.requests().back().target,
-            "/update.php?switches&current=55.0.2883.87&extra=a&b%20c=d&langid=ru");
+  EXPECT_EQ(service.requests().back().target, BrowserQuery("&extra=a&b%20c=d&langid=ru"));
 
   // The installer's exit code is not read; the download stays.
   Offer(service, MakeWindowsInstaller(WindowsInstallerRun(ArgumentsFile(), 7)));
   EXPECT_EQ(Run(InstalledArguments()), 0);
-  requests = service.requests();
+  const auto requests = service.requests();
   ASSERT_EQ(requests.size(), 4u);
   EXPECT_EQ(requests[3].target, kInstallerPath);
   EXPECT_EQ(requests[3].Header("Accept"), "*/*");
@@ -138,7 +130,7 @@ TEST_F(WindowsE2eTest, InstalledUpdateRunsTheSignedInstallerWithItsSwitch) {
   WriteFileBytes(Download(),
                  MakeWindowsInstaller(WindowsInstallerRun(planted_arguments), Signer::kUnsigned));
   service.Serve("/files/setup", MakeWindowsInstaller(WindowsInstallerRun(ArgumentsFile())));
-  service.Answer("/update.php", BrowserOffer(kOffered, WindowsServiceUrl("/files/setup")));
+  service.Answer("/update.php", BrowserOffer(kOfferedVersion, WindowsServiceUrl("/files/setup")));
   fs::remove(ArgumentsFile());
   EXPECT_EQ(Run(InstalledArguments()), 0);
   EXPECT_THAT(InstallerArguments(),
@@ -158,25 +150,14 @@ TEST_F(WindowsE2eTest, PortableUpdateSwapsTheExtractedFilesIn) {
   ASSERT_EQ(stat(Installed("brelix.exe").c_str(), &previous), 0);
 
   EXPECT_EQ(Run(PortableArguments()), 0);
-  // The old executable was never moved away: it got a second name.
-  struct stat old;
-  ASSERT_EQ(stat(Installed("old_brelix.exe").c_str(), &old), 0);
-  EXPECT_EQ(old.st_ino, previous.st_ino);
+  ExpectStandardPackageSwappedIn(*install_, previous.st_ino);
   // The directory goes in quotation marks, which the package's own parsing
   // of its command line removes.
   const std::string extract_dir = install_->WindowsTempDir() + "\\" + kExtractDirName;
   EXPECT_THAT(InstallerArguments(),
               ElementsAre("\"" + WindowsDownload() + "\" -s -d\"" + extract_dir + "\"",
                           WindowsDownload(), "-s", "-d" + extract_dir));
-  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
-  EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "old browser");
-  EXPECT_FALSE(Exists(Installed("new_brelix.exe")));
-  EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
-  EXPECT_EQ(ReadFileBytes(Installed("locales/de.pak")), "old german");
-  EXPECT_EQ(ReadFileBytes(Installed("locales/extra/ru.pak")), "new russian");
-  EXPECT_EQ(ReadFileBytes(Installed("56.0.0.1/core.dll")), "new core");
   EXPECT_FALSE(Exists(Installed("54.0.1.2")));
-  EXPECT_TRUE(Exists(install_->updater()));
   EXPECT_THAT(ListTree(Download(kExtractDirName)), IsEmpty());
   EXPECT_EQ(install_->ReadLog(), "");
 
@@ -191,7 +172,7 @@ TEST_F(WindowsE2eTest, PortableUpdateSwapsTheExtractedFilesIn) {
   EXPECT_FALSE(Exists(Installed("old_brelix.exe")));
 
   // A path with blanks, "=" and letters beyond ASCII travels intact.
-  install_ = std::make_unique<WindowsInstallation>(kCurrent, "Brelix a=b Übersicht ☃");
+  install_ = std::make_unique<WindowsInstallation>(kCurrentVersion, "Brelix a=b Übersicht ☃");
   Offer(service, MakeWindowsInstaller(WindowsPackageRun(ArgumentsFile(), StandardPackage("v3"))));
   EXPECT_EQ(Run(PortableArguments()), 0);
   EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "v3");
@@ -218,15 +199,12 @@ TEST_F(WindowsE2eTest, PlugInUpdateStagesAndSwapsOverAReadOnlyLeftover) {
   const std::string installer =
       MakeWindowsInstaller(WindowsPackageRun(ArgumentsFile(), {{kPluginFile, "new plugin"}}));
   service.Serve(kFlashInstallerPath, installer);
-  ServiceAnswer offer;
-  offer.headers.emplace("Kora-Flash-Version", "20.0.0.306");
-  offer.headers.emplace("Kora-Flash-Location", WindowsServiceUrl(kFlashInstallerPath));
-  service.Answer("/update_pepper.php", offer);
+  service.Answer("/update_pepper.php",
+                 FlashOffer(kOfferedPepperVersion, WindowsServiceUrl(kFlashInstallerPath)));
 
   EXPECT_EQ(Run(PlugInArguments()), 0);
   ASSERT_FALSE(service.requests().empty());
-  EXPECT_EQ(service.requests().front().target,
-            "/update_pepper.php?switches&pepper-version=20.0.0.286");
+  EXPECT_EQ(service.requests().front().target, FlashQuery());
   const std::string staging = WindowsPath(Plugin("_new"));
   EXPECT_THAT(InstallerArguments(),
               ElementsAre("\"" + WindowsDownload("flash_setup.exe") + "\" -s -d\"" + staging + "\"",
@@ -283,20 +261,20 @@ TEST_F(WindowsE2eTest, FailuresAndHostileAnswersEndWithTheirResult) {
     EXPECT_EQ(Run(InstalledArguments()), 23);
     // The location names no file: the download is still made first.
     service.Answer("/files/", ServiceAnswer{200, {}, "a listing"});
-    service.Answer("/update.php", BrowserOffer(kOffered, WindowsServiceUrl("/files/")));
+    service.Answer("/update.php", BrowserOffer(kOfferedVersion, WindowsServiceUrl("/files/")));
     EXPECT_EQ(Run(InstalledArguments()), 35);
     EXPECT_EQ(service.CountRequests("/files/"), 1);
     // Nothing listens at the download's port.
     service.Answer("/update.php",
-                   BrowserOffer(kOffered, "http://localhost:" + std::to_string(kMirrorPort) +
-                                              "/files/setup.exe"));
+                   BrowserOffer(kOfferedVersion, "http://localhost:" + std::to_string(kMirrorPort) +
+                                                     "/files/setup.exe"));
     EXPECT_EQ(Run(InstalledArguments()), 24);
     // A download path of 260 characters is never written: it could not be
     // deleted when rejected. One of 259 is written, checked and deleted.
     for (const auto& [length, result] : {std::pair{259u, 26}, std::pair{260u, 25}}) {
       const std::string name(length - install_->WindowsTempDir().size() - 1, 'n');
       service.Serve("/" + name, "unsigned");
-      service.Answer("/update.php", BrowserOffer(kOffered, WindowsServiceUrl("/" + name)));
+      service.Answer("/update.php", BrowserOffer(kOfferedVersion, WindowsServiceUrl("/" + name)));
       EXPECT_EQ(Run(InstalledArguments()), result) << length;
     }
     // A portable run for another executable asks nothing.
@@ -326,37 +304,25 @@ TEST_F(WindowsE2eTest, FilesOtherProgramsHoldOpenEndTheRunWithTheirResult) {
   // A leftover download another program holds cannot be replaced.
   Offer(service, MakeWindowsInstaller(WindowsInstallerRun(ArgumentsFile())));
   WriteFileBytes(Download(), "held by another program");
-  {
-    const WineFileLock lock(Download());
-    ASSERT_TRUE(lock.IsHeld());
-    EXPECT_EQ(Run(InstalledArguments()), 15);
-    EXPECT_EQ(ReadFileBytes(Download()), "held by another program");
-    EXPECT_FALSE(Exists(ArgumentsFile()));
-  }
+  EXPECT_EQ(RunWhileHeld(Download(), InstalledArguments()), 15);
+  EXPECT_EQ(ReadFileBytes(Download()), "held by another program");
+  EXPECT_FALSE(Exists(ArgumentsFile()));
   fs::remove(Download());
 
   // A held "old_brelix.exe" keeps the browser as it is.
   Offer(service, MakeWindowsInstaller(WindowsPackageRun(ArgumentsFile(), StandardPackage())));
   WriteFileBytes(Installed("old_brelix.exe"), "stale");
   WriteFileBytes(Installed("resources.pak"), "old resources");
-  {
-    const WineFileLock lock(Installed("old_brelix.exe"));
-    ASSERT_TRUE(lock.IsHeld());
-    EXPECT_EQ(Run(PortableArguments()), 21);
-    EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
-    EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "stale");
-    EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "old resources");
-  }
+  EXPECT_EQ(RunWhileHeld(Installed("old_brelix.exe"), PortableArguments()), 21);
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "old browser");
+  EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "stale");
+  EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "old resources");
   // A held file of the package stays; the new browser is in place anyway.
-  {
-    const WineFileLock lock(Installed("resources.pak"));
-    ASSERT_TRUE(lock.IsHeld());
-    EXPECT_EQ(Run(PortableArguments()), 22);
-    EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
-    EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "old browser");
-    EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "old resources");
-    EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
-  }
+  EXPECT_EQ(RunWhileHeld(Installed("resources.pak"), PortableArguments()), 22);
+  EXPECT_EQ(ReadFileBytes(Installed("brelix.exe")), "new browser");
+  EXPECT_EQ(ReadFileBytes(Installed("old_brelix.exe")), "old browser");
+  EXPECT_EQ(ReadFileBytes(Installed("resources.pak")), "old resources");
+  EXPECT_EQ(ReadFileBytes(Installed("locales/en.pak")), "new english");
 }
 
 TEST_F(WindowsE2eTest, ARunningUpdaterKeepsTheSecondOneFromDoingAnything) {
@@ -408,9 +374,9 @@ class WindowsDialogE2eTest : public WindowsE2eTest {
   }
 
   test_support::ChildProcess StartInteractive(const std::string& langid) const {
-    return StartWindowsUpdater(
-        *install_, {"--kr-check-update", std::string("--current=") + kCurrent, "--langid=" + langid,
-                    "--real-exe-path=" + install_->WindowsBrowserExe()});
+    std::vector<std::string> arguments = InstalledArguments(langid);
+    arguments.insert(arguments.begin(), "--kr-check-update");
+    return StartWindowsUpdater(*install_, arguments);
   }
   static int ExitCode(test_support::ChildProcess& updater) {
     const test_support::ExitStatus status = updater.Wait();
@@ -456,7 +422,7 @@ TEST_F(WindowsDialogE2eTest, AbortDuringASlowDownloadEndsWithOneAndStartsNothing
                                     return sink.write(chunk.data(), chunk.size());
                                   });
   });
-  service.Answer("/update.php", BrowserOffer(kOffered, WindowsServiceUrl(kInstallerPath)));
+  service.Answer("/update.php", BrowserOffer(kOfferedVersion, WindowsServiceUrl(kInstallerPath)));
   auto updater = StartInteractive("en");
 
   const auto window = WineWindow::Find(DialogText(kTextWindowTitle, 0), kDialogClient);

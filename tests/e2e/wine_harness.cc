@@ -19,7 +19,6 @@ using test_support::ExitStatus;
 
 constexpr char kWindowsBuildDir[] = UPDATER_WINDOWS_BUILD_DIR;
 constexpr char kWineRun[] = UPDATER_WINE_RUN;
-constexpr char kPkiDirectory[] = UPDATER_E2E_PKI_DIR;
 constexpr char kInstructionsMarker[] = "\n#rz-test-installer-instructions\n";
 // A face, and the "file,face" that wine links to it.
 constexpr std::pair<const char*, const char*> kDialogFontLinks[] = {
@@ -67,7 +66,7 @@ void PreparePrefix() {
   static const bool prepared = [] {
     for (const char* root : {"tls_ca.pem", "signing_root.pem"}) {
       ToolCommand command = UnderWine(WindowsProgram("tests/http/trust_root.exe"));
-      command.push_back(WindowsPath(std::string(kPkiDirectory) + "/" + root));
+      command.push_back(WindowsPath(PkiFile(root)));
       if (RunTool(command) != 0) return false;
     }
     return LinkDialogFont();

@@ -34,7 +34,7 @@ std::string WindowsServiceUrl(const std::string& path);
 // directory was emptied.
 class WindowsInstallation : public ScratchInstallation {
  public:
-  explicit WindowsInstallation(const std::string& updater_version = "55.0.2883.87",
+  explicit WindowsInstallation(const std::string& updater_version = kCurrentVersion,
                                const std::string& install_dir_name = "install");
 
   // The paths the Windows updater is given and reports.
@@ -58,20 +58,15 @@ void EndWineSession();
 
 // Keeps a file open in a wine program, sharing nothing (as a running
 // program or a virus scanner does on Windows), until destroyed.
-class WineFileLock {
+class WineFileLock : public HeldElsewhere {
  public:
   explicit WineFileLock(const std::string& path);
   ~WineFileLock();
-  WineFileLock(const WineFileLock&) = delete;
-  WineFileLock& operator=(const WineFileLock&) = delete;
-
-  bool IsHeld() const { return held_; }
 
  private:
   std::string work_;
   Hold hold_;
   test_support::ChildProcess holder_;
-  bool held_ = false;
 };
 
 // The Windows build's kernel-object tool under wine.

@@ -18,11 +18,6 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::StartsWith;
 
-constexpr char kCurrent[] = "55.0.2883.87";
-constexpr char kPepper[] = "20.0.0.286";
-constexpr char kBrowserQuery[] = "/update.php?switches&current=55.0.2883.87";
-constexpr char kFlashQuery[] = "/update_pepper.php?switches&pepper-version=20.0.0.286";
-
 ServiceAnswer Status(int status) {
   ServiceAnswer answer;
   answer.status = status;
@@ -61,8 +56,9 @@ class WorkerE2eTest : public ::testing::Test {
   }
 
   std::vector<std::string> Switches(const std::string& langid) const {
-    return {std::string("--current=") + kCurrent, std::string("--pepper-version=") + kPepper,
-            "--langid=" + langid, "--real-exe-path=" + install_.browser_exe()};
+    return {std::string("--current=") + kCurrentVersion,
+            std::string("--pepper-version=") + kPepperVersion, "--langid=" + langid,
+            "--real-exe-path=" + install_.browser_exe()};
   }
 
   static inline bool isolated_ = false;
@@ -105,13 +101,13 @@ TEST_F(WorkerE2eTest, OnlyThePlugInVersionRunsThePlugInFlowAlone) {
   service.Answer("/update.php", kNothingNewer);
   service.Answer("/update_pepper.php", Status(404));
   long connections = 0;
-  EXPECT_EQ(Run({std::string("--pepper-version=") + kPepper}, connections), 12);
-  EXPECT_THAT(Targets(service), ElementsAre(kFlashQuery));
+  EXPECT_EQ(Run({std::string("--pepper-version=") + kPepperVersion}, connections), 12);
+  EXPECT_THAT(Targets(service), ElementsAre(FlashQuery()));
   EXPECT_EQ(connections, 2);
 
   service.Answer("/update_pepper.php", kNothingNewer);
-  EXPECT_EQ(Run({std::string("--pepper-version=") + kPepper, "--64bit"}, connections), 4);
-  EXPECT_EQ(Targets(service).back(), std::string(kFlashQuery) + "&64bit");
+  EXPECT_EQ(Run({std::string("--pepper-version=") + kPepperVersion, "--64bit"}, connections), 4);
+  EXPECT_EQ(Targets(service).back(), FlashQuery("&64bit"));
 }
 
 TEST_F(WorkerE2eTest, BrowserResultEndsTheRunUnlessItIsNothingToInstall) {
@@ -133,7 +129,7 @@ TEST_F(WorkerE2eTest, BrowserResultEndsTheRunUnlessItIsNothingToInstall) {
   EXPECT_EQ(connections, 3);
 
   // Without "pepper-version" there is no plug-in flow to run.
-  EXPECT_EQ(Run({std::string("--current=") + kCurrent}, connections), 4);
+  EXPECT_EQ(Run({std::string("--current=") + kCurrentVersion}, connections), 4);
   EXPECT_EQ(service.CountRequests("/update_pepper.php"), 1);
   EXPECT_EQ(connections, 2);
 }
@@ -182,8 +178,8 @@ TEST_F(WorkerE2eTest, SimplifiedChinesePrefersTheMirrorAndEitherFallsBackUncheck
     // Both flows use the one set chosen.
     for (const RecordedRequest& request : requests)
       EXPECT_EQ(PortOf(request), c.port) << request.target;
-    EXPECT_THAT(requests[0].target, StartsWith(kBrowserQuery));
-    EXPECT_THAT(requests[1].target, StartsWith(kFlashQuery));
+    EXPECT_THAT(requests[0].target, StartsWith(BrowserQuery()));
+    EXPECT_THAT(requests[1].target, StartsWith(FlashQuery()));
     EXPECT_EQ(connections, 2 + (c.checked ? 1 : 0));
   }
 }

@@ -55,7 +55,7 @@ ServerCertificate Issue(const std::string& directory,
                         const std::string& name,
                         const std::string& extensions,
                         bool reuse,
-                        int days = 30) {
+                        int days) {
   const std::string base = directory + "/" + name;
   if (reuse) return ServerCertificate{base + ".pem", base + ".key"};
   std::ofstream(base + ".ext") << extensions << "\n";
@@ -82,27 +82,17 @@ TestCertificates Create(const std::string& directory) {
     return {};
   }
   certificates.ca_file = ca + ".pem";
-  certificates.loopback = Issue(directory, ca, "loopback",
-                                "subjectAltName=IP:127.0.0.1,DNS:localhost\n"
-                                "extendedKeyUsage=serverAuth",
-                                reuse);
-  certificates.wrong_name = Issue(directory, ca, "wrong_name",
-                                  "subjectAltName=DNS:updates.example\n"
-                                  "extendedKeyUsage=serverAuth",
-                                  reuse);
-  certificates.client_only = Issue(directory, ca, "client_only",
-                                   "subjectAltName=IP:127.0.0.1\n"
-                                   "extendedKeyUsage=clientAuth",
-                                   reuse);
-  certificates.stranger = Issue(directory, stranger_ca, "stranger",
-                                "subjectAltName=IP:127.0.0.1\n"
-                                "extendedKeyUsage=serverAuth",
-                                reuse);
+  const auto issue = [&](const std::string& issuer, const std::string& name,
+                         const std::string& alt_names, const std::string& usage, int days = 30) {
+    return Issue(directory, issuer, name,
+                 "subjectAltName=" + alt_names + "\nextendedKeyUsage=" + usage, reuse, days);
+  };
+  certificates.loopback = issue(ca, "loopback", "IP:127.0.0.1,DNS:localhost", "serverAuth");
+  certificates.wrong_name = issue(ca, "wrong_name", "DNS:updates.example", "serverAuth");
+  certificates.client_only = issue(ca, "client_only", "IP:127.0.0.1", "clientAuth");
+  certificates.stranger = issue(stranger_ca, "stranger", "IP:127.0.0.1", "serverAuth");
   // Valid from now until yesterday: expired from the start.
-  certificates.expired = Issue(directory, ca, "expired",
-                               "subjectAltName=IP:127.0.0.1\n"
-                               "extendedKeyUsage=serverAuth",
-                               reuse, -1);
+  certificates.expired = issue(ca, "expired", "IP:127.0.0.1", "serverAuth", -1);
   const bool complete =
       !certificates.loopback.key_file.empty() && !certificates.wrong_name.key_file.empty() &&
       !certificates.client_only.key_file.empty() && !certificates.stranger.key_file.empty() &&
