@@ -525,6 +525,7 @@ TEST(DialogStateTest, QueuedNotificationsArriveInOrderAndNeverAfterTheWindowWent
 
   post(kNotifyBrowserChecking, int64_t{0});
   window_events.OnWindowDestroyed();
+  window_events.OnWoken();  // the wake already on its way
   const int wakes = ui_thread.wakes();
   post(kNotifyBrowserCurrentVersion, u"late");
   window_events.OnWoken();
