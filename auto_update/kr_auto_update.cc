@@ -6,7 +6,6 @@
 #include <chrono>
 #include <memory>
 #include <string_view>
-#include <utility>
 
 #include "auto_update/worker_thread.h"
 #include "base/at_exit.h"
@@ -18,6 +17,7 @@
 #include "base/string_util.h"
 #include "dialog/dialog_state.h"
 #include "dialog/dialog_window_platform.h"
+#include "dialog/notification_queue.h"
 #include "kernel_objects/kernel_objects.h"
 #include "text/language.h"
 #include "text/localized_text.h"
@@ -74,21 +74,22 @@ UpdateResult RunWorkerToTheEnd(UpdaterState& state, const ParsedCommandLine& com
 constexpr std::chrono::milliseconds kStoppedWorkerGrace{800};
 
 // The dialog exists before the worker starts, so the first notification
-// finds it, and the run lasts as long as the dialog does.
+// finds it, and the run lasts as long as the dialog does. The queue outlives
+// the worker that pushes into it; the window outlives both.
 UpdateResult RunWithDialog(UpdaterState& state,
                            const ParsedCommandLine& command_line,
                            NamedMutex& singleton) {
   const std::unique_ptr<platform::DialogWindow> window = platform::DialogWindow::Open();
   // Without its dialog an interactive run could not ask before installing.
   if (!window) return kExitNoDialog;
-  WorkerThread worker(state, command_line, [&window](NotifyCode code, NotificationValue value) {
-    window->PostNotification(code, std::move(value));
-  });
+  NotificationQueue notifications(*window);
+  WorkerThread worker(state, command_line, PosterInto(notifications));
   UpdateDialog dialog(*window, state,
                       {.closing = [&worker] { return worker.NoteDialogClosing(); },
                        .stop_worker = [&worker] { worker.Stop(); },
                        .end_message_loop = [&window] { window->EndMessageLoop(); }});
-  if (!window->Show(dialog)) return kExitNoDialog;
+  DialogWindowEventRouter window_events(dialog, notifications);
+  if (!window->Show(window_events)) return kExitNoDialog;
   if (!worker.Start()) {
     dialog.OnCommand(kCommandAbort);
     return kExitNoWorkerResult;

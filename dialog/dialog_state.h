@@ -39,14 +39,6 @@ struct DialogState {
   FsPath flash_installer_path;
 };
 
-// The commands the dialog answers, by control id; 2 is the close box.
-enum DialogCommand : int {
-  kCommandConfirm = kConfirmButton,
-  kCommandCancel = 2,
-  kCommandAbort = kAbortButton,
-  kCommandOpenFolder = kOpenFolderButton,
-};
-
 struct DialogNotificationRow;
 struct DialogProductRow;
 struct LocalizedText;

@@ -15,6 +15,14 @@ enum DialogButton : int {
   kOpenFolderButton = UPDATER_DIALOG_OPEN_FOLDER,
 };
 
+// The commands the dialog answers, by control id; 2 is the close box.
+enum DialogCommand : int {
+  kCommandConfirm = kConfirmButton,
+  kCommandCancel = 2,
+  kCommandAbort = kAbortButton,
+  kCommandOpenFolder = kOpenFolderButton,
+};
+
 // What the update dialog's logic does to its window. Each platform draws the
 // dialog its own way behind this; the logic never touches a toolkit.
 class DialogView {

@@ -1,16 +1,14 @@
-// The update dialog on GTK 3: template 108's layout, converted from dialog
-// units with the window font's metrics, and the main loop that carries the
-// worker's notifications to the dialog.
+// The update dialog on GTK 3, in the toolkit module: template 108's layout,
+// converted from dialog units with the window font's metrics, and the main
+// loop that the worker's notifications wake.
 #include <gtk/gtk.h>
 
-#include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <utility>
 
-#include "base/string_util.h"
-#include "dialog/dialog_window_platform.h"
 #include "dialog/show_in_file_manager_gtk.h"
+#include "dialog/toolkit_module_gtk.h"
 
 namespace updater::platform {
 namespace {
@@ -53,30 +51,27 @@ class DialogUnits {
   int char_height_ = 0;
 };
 
-std::string Utf8(const std::u16string& text) {
-  return UTF16ToUTF8(text);
-}
-
-class GtkDialogWindow : public DialogWindow {
+class GtkDialogWindow : public ToolkitDialogWindow {
  public:
   ~GtkDialogWindow() override {
-    const std::lock_guard<std::mutex> lock(queue_mutex_);
-    if (dispatch_source_) g_source_remove(dispatch_source_);
+    const std::lock_guard<std::mutex> lock(wake_mutex_);
+    if (wake_source_) g_source_remove(wake_source_);
   }
 
-  bool Show(UpdateDialog& dialog) override {
-    dialog_ = &dialog;
+  bool Show(DialogWindowEvents& events) override {
+    events_ = &events;
     Build();
-    dialog.Initialize();
+    events.OnWindowCreated();
     PlaceInTheMiddle();
     gtk_widget_show(window_);
     return true;
   }
 
-  void PostNotification(NotifyCode code, NotificationValue value) override {
-    const std::lock_guard<std::mutex> lock(queue_mutex_);
-    queue_.emplace_back(code, std::move(value));
-    if (!dispatch_source_) dispatch_source_ = g_idle_add(&GtkDialogWindow::Dispatch, this);
+  // The default main context may be woken from any thread.
+  bool WakeUiThread() override {
+    const std::lock_guard<std::mutex> lock(wake_mutex_);
+    if (!wake_source_) wake_source_ = g_idle_add(&GtkDialogWindow::OnWake, this);
+    return true;
   }
 
   void RunMessageLoop() override { gtk_main(); }
@@ -84,12 +79,12 @@ class GtkDialogWindow : public DialogWindow {
     if (gtk_main_level() > 0) gtk_main_quit();
   }
 
-  void SetTitle(const std::u16string& title) override {
-    gtk_window_set_title(GTK_WINDOW(window_), Utf8(title).c_str());
+  void SetTitle(const std::string& title) override {
+    gtk_window_set_title(GTK_WINDOW(window_), title.c_str());
   }
 
-  void AddLine(const std::u16string& line) override {
-    GtkWidget* label = gtk_label_new(Utf8(line).c_str());
+  void AddLine(const std::string& line) override {
+    GtkWidget* label = gtk_label_new(line.c_str());
     gtk_label_set_xalign(GTK_LABEL(label), 0);
     gtk_widget_show(label);
     gtk_container_add(GTK_CONTAINER(list_), label);
@@ -107,14 +102,14 @@ class GtkDialogWindow : public DialogWindow {
   void EnableButton(DialogButton button, bool enabled) override {
     gtk_widget_set_sensitive(Button(button), enabled);
   }
-  void LabelButton(DialogButton button, const std::u16string& label) override {
-    gtk_button_set_label(GTK_BUTTON(Button(button)), Utf8(label).c_str());
+  void LabelButton(DialogButton button, const std::string& label) override {
+    gtk_button_set_label(GTK_BUTTON(Button(button)), label.c_str());
   }
   bool IsVisible() const override { return window_ && gtk_widget_get_visible(window_); }
   void Hide() override {
     if (window_) gtk_widget_hide(window_);
   }
-  void OpenFolder(const FsPath& selected) override { ShowInFileManager(selected); }
+  void OpenFolder(const std::string& native_path) override { ShowInFileManager(native_path); }
   void Destroy() override {
     if (window_) gtk_widget_destroy(window_);
   }
@@ -207,71 +202,76 @@ class GtkDialogWindow : public DialogWindow {
                     screen.y + (screen.height - height) / 2);
   }
 
-  static gboolean Dispatch(gpointer data) {
+  static gboolean OnWake(gpointer data) {
     auto* self = static_cast<GtkDialogWindow*>(data);
-    std::deque<std::pair<NotifyCode, NotificationValue>> batch;
     {
-      const std::lock_guard<std::mutex> lock(self->queue_mutex_);
-      batch.swap(self->queue_);
-      self->dispatch_source_ = 0;
+      const std::lock_guard<std::mutex> lock(self->wake_mutex_);
+      self->wake_source_ = 0;
     }
-    for (auto& [code, value] : batch) self->dialog_->OnNotification(code, value);
+    self->events_->OnWoken();
     return G_SOURCE_REMOVE;
   }
 
   static void OnClicked(GtkWidget* button, gpointer data) {
     const int command = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(button), "command"));
-    static_cast<GtkDialogWindow*>(data)->dialog_->OnCommand(command);
+    static_cast<GtkDialogWindow*>(data)->events_->OnCommand(command);
   }
 
   // The close box and Escape are cancel.
   static gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
-    static_cast<GtkDialogWindow*>(data)->dialog_->OnCommand(kCommandCancel);
+    static_cast<GtkDialogWindow*>(data)->events_->OnCommand(kCommandCancel);
     return TRUE;
   }
 
   static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
     if (event->keyval != GDK_KEY_Escape) return FALSE;
-    static_cast<GtkDialogWindow*>(data)->dialog_->OnCommand(kCommandCancel);
+    static_cast<GtkDialogWindow*>(data)->events_->OnCommand(kCommandCancel);
     return TRUE;
   }
 
   static void OnWindowDestroyed(GtkWidget*, gpointer data) {
     auto* self = static_cast<GtkDialogWindow*>(data);
     self->window_ = nullptr;
-    self->dialog_->OnDestroy();
+    self->events_->OnWindowDestroyed();
   }
 
-  UpdateDialog* dialog_ = nullptr;
+  DialogWindowEvents* events_ = nullptr;
   GtkWidget* window_ = nullptr;
   GtkWidget* list_ = nullptr;
   GtkWidget* open_folder_ = nullptr;
   GtkWidget* confirm_ = nullptr;
   GtkWidget* abort_ = nullptr;
-  std::mutex queue_mutex_;
-  std::deque<std::pair<NotifyCode, NotificationValue>> queue_;
-  guint dispatch_source_ = 0;
+  std::mutex wake_mutex_;
+  guint wake_source_ = 0;
 };
 
 bool OpenDisplay() {
   return gtk_init_check(nullptr, nullptr);
 }
 
+class GtkToolkit : public Toolkit {
+ public:
+  std::unique_ptr<ToolkitDialogWindow> OpenDialogWindow() override {
+    if (!OpenDisplay()) return nullptr;
+    return std::make_unique<GtkDialogWindow>();
+  }
+
+  void ShowMessage(const std::string& text, const std::string& caption) override {
+    if (!OpenDisplay()) return;
+    GtkWidget* message = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
+                                                GTK_BUTTONS_OK, "%s", text.c_str());
+    gtk_window_set_title(GTK_WINDOW(message), caption.c_str());
+    gtk_window_set_position(GTK_WINDOW(message), GTK_WIN_POS_CENTER);
+    gtk_dialog_run(GTK_DIALOG(message));
+    gtk_widget_destroy(message);
+  }
+};
+
 }  // namespace
-
-std::unique_ptr<DialogWindow> DialogWindow::Open() {
-  if (!OpenDisplay()) return nullptr;
-  return std::make_unique<GtkDialogWindow>();
-}
-
-void ShowMessage(const std::u16string& text, const std::u16string& caption) {
-  if (!OpenDisplay()) return;
-  GtkWidget* message = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
-                                              GTK_BUTTONS_OK, "%s", Utf8(text).c_str());
-  gtk_window_set_title(GTK_WINDOW(message), Utf8(caption).c_str());
-  gtk_window_set_position(GTK_WINDOW(message), GTK_WIN_POS_CENTER);
-  gtk_dialog_run(GTK_DIALOG(message));
-  gtk_widget_destroy(message);
-}
-
 }  // namespace updater::platform
+
+extern "C" __attribute__((visibility("default"))) updater::platform::Toolkit*
+rivazeriduv_updater_gtk_toolkit() {
+  static updater::platform::GtkToolkit toolkit;
+  return &toolkit;
+}

@@ -4,27 +4,25 @@
 #include <memory>
 #include <string>
 
-#include "dialog/dialog_state.h"
 #include "dialog/dialog_view.h"
-#include "update_run/notification.h"
+#include "dialog/dialog_window_events.h"
+#include "dialog/notification_queue.h"
 
 namespace updater::platform {
 
 // The window system's part of an interactive run: the update dialog's
-// window and the main thread's message loop.
-class DialogWindow : public DialogView {
+// window and the main thread's message loop. It only wakes the main thread
+// for notifications; the NotificationQueue carries them.
+class DialogWindow : public DialogView, public UiThreadWaker {
  public:
-  // Null when no display can be opened.
+  // Null when no display can be opened, or the toolkit cannot be loaded.
   static std::unique_ptr<DialogWindow> Open();
 
-  // Creates the window for `dialog`, which from then on gets its commands
-  // and its destruction, initialises the dialog, and shows the window in the
-  // middle of the screen. False when the window cannot be created.
-  virtual bool Show(UpdateDialog& dialog) = 0;
-  // From any thread: queues the notification for the dialog and returns at
-  // once. Notifications are handled in the order posted, on the main thread.
-  virtual void PostNotification(NotifyCode code, NotificationValue value) = 0;
-  // Handles window events and posted notifications until EndMessageLoop().
+  // Creates the window, which from then on reports to `events`, reports its
+  // creation, and shows the window in the middle of the screen. False when
+  // the window cannot be created.
+  virtual bool Show(DialogWindowEvents& events) = 0;
+  // Handles window events and wakes until EndMessageLoop().
   virtual void RunMessageLoop() = 0;
   virtual void EndMessageLoop() = 0;
 };

@@ -1,19 +1,14 @@
 // The update dialog on Win32: template 108 from the executable's resources,
-// a modeless dialog driven by the thread's message loop, and notifications
-// posted to it as window messages.
+// a modeless dialog driven by the thread's message loop, woken for
+// notifications by a posted window message.
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <atomic>
-#include <cstdint>
-#include <map>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <string>
 #include <type_traits>
-#include <utility>
 
 #include "base/native_win.h"
 #include "dialog/dialog_window_platform.h"
@@ -31,34 +26,6 @@ struct BrushDeleter {
   void operator()(HBRUSH brush) const { DeleteObject(brush); }
 };
 using ScopedBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, BrushDeleter>;
-
-// The values of notifications on their way to the dialog. A message carries
-// the key of its value, never its address, and taking a value removes it:
-// a message whose key is unknown (one still queued after the window went,
-// or one another program posted) is dropped without touching memory, and
-// whatever was never taken is freed with the table.
-class PendingValues {
- public:
-  uint64_t Add(NotificationValue value) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    values_.emplace(next_key_, std::move(value));
-    return next_key_++;
-  }
-
-  std::optional<NotificationValue> Take(uint64_t key) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    const auto found = values_.find(key);
-    if (found == values_.end()) return std::nullopt;
-    NotificationValue value = std::move(found->second);
-    values_.erase(found);
-    return value;
-  }
-
- private:
-  std::mutex mutex_;
-  uint64_t next_key_ = 1;
-  std::map<uint64_t, NotificationValue> values_;
-};
 
 // x = left + (W - w) / 2 and y = top + (H - h) / 2 on the desktop, halves
 // rounded toward zero; the window is shown on top at its own size.
@@ -80,23 +47,19 @@ class WinDialogWindow : public DialogWindow {
     small_icon_ = LoadIconW(instance, MAKEINTRESOURCEW(UPDATER_APP_ICON));
   }
 
-  bool Show(UpdateDialog& dialog) override {
-    dialog_ = &dialog;
+  bool Show(DialogWindowEvents& events) override {
+    events_ = &events;
     return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(UPDATER_DIALOG_TEMPLATE),
                               nullptr, &WinDialogWindow::UpdateDialogProc,
                               reinterpret_cast<LPARAM>(this)) != nullptr;
   }
 
-  // The worker never waits for the dialog: a value that cannot be posted
-  // is dropped.
-  void PostNotification(NotifyCode code, NotificationValue value) override {
+  // Posted, never sent, so the worker never waits for the dialog. The
+  // message carries nothing: one posted by another program only delivers
+  // what is queued.
+  bool WakeUiThread() override {
     const HWND window = window_.load();
-    if (!window) return;
-    const uint64_t key = pending_.Add(std::move(value));
-    if (!PostMessageW(window, kUpdaterNotifyMessage, static_cast<WPARAM>(code),
-                      static_cast<LPARAM>(key))) {
-      pending_.Take(key);
-    }
+    return window && PostMessageW(window, kUpdaterNotifyMessage, 0, 0);
   }
 
   // Tab, Enter and Escape reach the dialog through IsDialogMessageW.
@@ -169,7 +132,7 @@ class WinDialogWindow : public DialogWindow {
     if (!self) return FALSE;
     switch (message) {
       case WM_COMMAND:
-        return self->dialog_->OnCommand(LOWORD(w_param)) ? TRUE : FALSE;
+        return self->events_->OnCommand(LOWORD(w_param)) ? TRUE : FALSE;
       case WM_CTLCOLORLISTBOX:
         if (!self->background_brush_) return FALSE;
         SetTextColor(reinterpret_cast<HDC>(w_param), kLineColour);
@@ -178,7 +141,7 @@ class WinDialogWindow : public DialogWindow {
         self->OnDestroy();
         return TRUE;
       case kUpdaterNotifyMessage:
-        self->OnNotification(w_param, l_param);
+        self->events_->OnWoken();
         return FALSE;
       default:
         return FALSE;
@@ -191,7 +154,7 @@ class WinDialogWindow : public DialogWindow {
   void OnInitDialog(HWND window) {
     window_ = window;
     background_brush_.reset(CreateSolidBrush(kListBackground));
-    dialog_->Initialize();
+    events_->OnWindowCreated();
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_));
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_));
     PlaceInTheMiddle(window);
@@ -200,23 +163,16 @@ class WinDialogWindow : public DialogWindow {
   void OnDestroy() {
     window_ = nullptr;
     background_brush_.reset();
-    dialog_->OnDestroy();
+    events_->OnWindowDestroyed();
   }
 
-  // The code is taken whole: a stray high value stays out of range.
-  void OnNotification(WPARAM code, LPARAM key) {
-    const std::optional<NotificationValue> value = pending_.Take(static_cast<uint64_t>(key));
-    if (value) dialog_->OnNotification(static_cast<int64_t>(code), *value);
-  }
-
-  UpdateDialog* dialog_ = nullptr;
-  // Read by the worker when it posts; null before creation and once the
+  DialogWindowEvents* events_ = nullptr;
+  // Read by the worker when it wakes the window; null before creation and once the
   // window is being destroyed.
   std::atomic<HWND> window_{nullptr};
   HICON big_icon_ = nullptr;
   HICON small_icon_ = nullptr;
   ScopedBrush background_brush_;
-  PendingValues pending_;
 };
 
 }  // namespace

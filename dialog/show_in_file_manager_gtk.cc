@@ -4,8 +4,6 @@
 
 #include <string>
 
-#include "base/native_posix.h"
-
 namespace updater::platform {
 namespace {
 
@@ -57,9 +55,8 @@ void OnSessionBus(GObject*, GAsyncResult* result, gpointer data) {
 
 }  // namespace
 
-void ShowInFileManager(const FsPath& selected) {
-  std::string native;
-  if (selected.empty() || !posix::ToNativePath(selected, native)) {
+void ShowInFileManager(const std::string& native) {
+  if (native.empty()) {
     gchar* home = g_filename_to_uri(g_get_home_dir(), nullptr, nullptr);
     if (home) OpenWithDefaultHandler(home);
     g_free(home);

@@ -8,8 +8,9 @@
 
 namespace updater {
 
-// The worker's only channel to the dialog. On Windows these travel as the
-// window message kUpdaterNotifyMessage; the code is its first parameter.
+// The worker's only channel to the dialog (see dialog/notification_queue.h).
+// On Windows the window message kUpdaterNotifyMessage wakes the dialog's
+// thread for them.
 inline constexpr unsigned kUpdaterNotifyMessage = 6024;
 
 enum NotifyCode : int {

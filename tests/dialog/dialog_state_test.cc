@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "base/string_util.h"
+#include "dialog/notification_queue.h"
 #include "update_run/kernel_object_names.h"
 
 namespace updater {
@@ -465,6 +469,68 @@ TEST(DialogStateTest, ClosingDuringAnInstallationHidesUntilTheWorkerFinishes) {
   h.installation_under_way = true;
   h.Post(kNotifyFinished);
   EXPECT_TRUE(h.dialog.OnCommand(kCommandAbort));
+  EXPECT_TRUE(h.destroyed());
+}
+
+// Wakes a UI thread that waits for it, and counts the wakes.
+class WaitingUiThread : public UiThreadWaker {
+ public:
+  bool WakeUiThread() override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    ++wakes_;
+    woken_ = true;
+    changed_.notify_one();
+    return true;
+  }
+  void WaitForWake() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return woken_; });
+    woken_ = false;
+  }
+  int wakes() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return wakes_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool woken_ = false;
+  int wakes_ = 0;
+};
+
+// A worker thread posts through the queue while this thread delivers what
+// each wake finds: every notification arrives, in the order posted, and
+// once the window has gone nothing more is queued, woken for or delivered.
+TEST(DialogStateTest, QueuedNotificationsArriveInOrderAndNeverAfterTheWindowWent) {
+  Harness h;
+  WaitingUiThread ui_thread;
+  NotificationQueue queue(ui_thread);
+  DialogWindowEventRouter window_events(h.dialog, queue);
+  const NotificationPoster post = PosterInto(queue);
+  constexpr int kCount = 2000;
+  std::thread worker([&post] {
+    for (int i = 0; i < kCount; ++i)
+      post(kNotifyBrowserCurrentVersion, ASCIIToUTF16(std::to_string(i)));
+  });
+  while (h.view.screen.lines.size() < kCount) {
+    ui_thread.WaitForWake();
+    window_events.OnWoken();
+  }
+  worker.join();
+  for (int i = 0; i < kCount; ++i) {
+    ASSERT_EQ(h.view.screen.lines[i],
+              u"Current browser version is " + ASCIIToUTF16(std::to_string(i)));
+  }
+
+  post(kNotifyBrowserChecking, int64_t{0});
+  window_events.OnWindowDestroyed();
+  window_events.OnWoken();  // the wake already on its way
+  const int wakes = ui_thread.wakes();
+  post(kNotifyBrowserCurrentVersion, u"late");
+  window_events.OnWoken();
+  EXPECT_EQ(h.view.screen.lines.size(), size_t{kCount});
+  EXPECT_EQ(ui_thread.wakes(), wakes);
   EXPECT_TRUE(h.destroyed());
 }
 

@@ -367,5 +367,23 @@ TEST_F(DialogE2eTest, ASecondUpdaterShowsTheBusyMessageAndExitsAfterOk) {
   EXPECT_EQ(updater->Wait(), 99);
 }
 
+// The toolkit comes from the module beside the updater. Missing or not a
+// module, the run behaves as without a display: no dialog, no server asked,
+// and a second updater ends without its busy message.
+TEST_F(DialogE2eTest, WithoutItsToolkitModuleARunEndsAsWithoutADisplay) {
+  for (const std::string module : {"", "not a shared object"}) {
+    std::filesystem::remove(install_.toolkit_module());
+    if (!module.empty()) WriteFileBytes(install_.toolkit_module(), module);
+    EXPECT_EQ(StartInteractive({"--current=1.5.0.1"})->Wait(), 98);
+  }
+  EXPECT_TRUE(service_.requests().empty());
+
+  const HeldEvent running_updater("Global\\rivazeriduv_updater_singleton",
+                                  HeldEvent::Kind::kAcquiredMutex);
+  ASSERT_TRUE(running_updater.IsHeld());
+  EXPECT_EQ(StartInteractive({})->Wait(), 99);
+  EXPECT_TRUE(ReadUpdaterWindows().empty());
+}
+
 }  // namespace
 }  // namespace updater::e2e

@@ -243,6 +243,7 @@ class ScratchInstallation {
   std::string updater_dir() const { return installation_.updater_dir().string(); }
   std::string updater() const { return installation_.updater_path().string(); }
   std::string temp_dir() const { return installation_.temp_dir().string(); }
+  std::string toolkit_module() const { return installation_.toolkit_module_path().string(); }
   std::string Path(const std::string& relative) const { return root() + "/" + relative; }
   std::string ReadLog() const;  // "" when there is none
 

@@ -25,6 +25,9 @@ ScratchInstallation::ScratchInstallation(const std::string& updater_binary,
   fs::permissions(updater_path_, fs::perms::owner_all | fs::perms::group_read |
                                      fs::perms::group_exec | fs::perms::others_read |
                                      fs::perms::others_exec);
+  // Interactive runs load the toolkit module from beside the updater.
+  const fs::path module = fs::path(updater_binary).parent_path() / platform::kToolkitModuleName;
+  if (fs::exists(module)) fs::copy_file(module, toolkit_module_path());
 }
 
 ScratchInstallation::~ScratchInstallation() {

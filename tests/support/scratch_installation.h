@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog/toolkit_module_gtk.h"
 #include "tests/support/child_process.h"
 
 namespace updater::test_support {
@@ -16,6 +17,7 @@ namespace updater::test_support {
 //   <install_dir_name>/   the browser's installation directory
 //     <updater_version>/  the updater's own directory
 //       <the updater binary, under its own file name>
+//       rivazeriduv_updater_gtk.so  when the build has it beside the binary
 //   tmp/                  TMPDIR of every run
 // Removed with everything in it on destruction.
 class ScratchInstallation {
@@ -34,6 +36,9 @@ class ScratchInstallation {
   const std::filesystem::path& updater_dir() const { return updater_dir_; }
   const std::filesystem::path& updater_path() const { return updater_path_; }
   const std::filesystem::path& temp_dir() const { return temp_dir_; }
+  std::filesystem::path toolkit_module_path() const {
+    return updater_dir_ / platform::kToolkitModuleName;
+  }
 
   // How a run starts: with TMPDIR, PATH and the sanitizers' options only in
   // its environment, behind `gate` when there is one.
