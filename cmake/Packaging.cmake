@@ -9,6 +9,7 @@ set(UPDATER_RELEASE_DATE "Wed, 09 Dec 2026 00:00:00 +0000" CACHE STRING
 set(CPACK_PACKAGE_NAME rivazeriduv_updater)
 set(CPACK_PACKAGE_VENDOR "${UPDATER_VENDOR}")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+# Every package's synopsis; each component adds its own paragraph.
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_CONTACT "${UPDATER_PACKAGE_CONTACT}")
 # What is installed is what is shipped: no symbols, no build paths.
@@ -42,8 +43,7 @@ set(UPDATER_DEBIAN_VERSION "${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}")
 
 set(CPACK_DEBIAN_UPDATER_PACKAGE_NAME rivazeriduv-updater)
 set(CPACK_COMPONENT_UPDATER_DESCRIPTION
-    "${PROJECT_DESCRIPTION}
-The browser starts it to look for newer builds of itself and of the plug-in.
+    "The browser starts it to look for newer builds of itself and of the plug-in.
 It downloads one only from the publisher's update service, installs it only
 with a valid Authenticode signature, and asks the user first unless told to
 run silently. Includes the tool that lists the named events and mutexes it
@@ -51,10 +51,9 @@ shares with the browser.")
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME rivazeriduv-updater-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
-    "Browser side of the RivaZeriduv updater
-The library through which the browser holds the events it shares with the
-updater, starts the updater and reads its result, with its headers, pkg-config
-file and CMake package configuration.")
+    "The browser side: the library through which the browser holds the events
+it shares with the updater, starts the updater and reads its result, with its
+headers, pkg-config file and CMake package configuration.")
 set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS updater)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 
