@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <algorithm>
+#include <array>
 #include <optional>
 #include <string>
 #include <utility>
@@ -90,10 +92,16 @@ bool GetEventState(const KernelObjectHandle& event) {
   return WaitForSingleObject(event.get(), 0) == WAIT_OBJECT_0;
 }
 
+static_assert(kMaxWaitEvents <= MAXIMUM_WAIT_OBJECTS);
+
 int WaitForFirstSignaled(std::span<const KernelObjectHandle* const> events, uint32_t timeout_ms) {
-  HANDLE handles[MAXIMUM_WAIT_OBJECTS];
-  for (size_t i = 0; i < events.size(); ++i) handles[i] = events[i]->get();
-  const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(events.size()), handles,
+  // The system's limit is checked here too, so that no caller can overrun the
+  // array; every slot the wait reads is filled.
+  if (events.empty() || events.size() > kMaxWaitEvents) return kWaitFailed;
+  std::array<HANDLE, kMaxWaitEvents> handles{};
+  std::ranges::transform(events, handles.begin(),
+                         [](const KernelObjectHandle* event) { return event->get(); });
+  const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(events.size()), handles.data(),
                                               /*bWaitAll=*/FALSE, timeout_ms);
   if (result < WAIT_OBJECT_0 + events.size()) return static_cast<int>(result - WAIT_OBJECT_0);
   if (result == WAIT_TIMEOUT) return kWaitTimedOut;
