@@ -43,11 +43,11 @@ using test_support::OtherUserProcess;
 
 // Gives `relative` and everything below it to kOtherUser (links themselves).
 void GiveToOtherUser(const TempTree& tree, const std::string& relative) {
-  lchown(tree.Native(relative).c_str(), kOtherUser, kOtherUser);
+  EXPECT_EQ(lchown(tree.Native(relative).c_str(), kOtherUser, kOtherUser), 0);
   std::error_code error;
   for (const auto& entry :
        std::filesystem::recursive_directory_iterator(tree.Native(relative), error)) {
-    lchown(entry.path().c_str(), kOtherUser, kOtherUser);
+    EXPECT_EQ(lchown(entry.path().c_str(), kOtherUser, kOtherUser), 0);
   }
 }
 
@@ -169,8 +169,12 @@ TEST(FileOperationsTest, DeleteIgnoresLinksSwappedInByAnotherUser) {
     tree.Write("stage/victim/sub/file", "");
     tree.Write("stage/victim/ro", "");
     chmod(tree.Native("stage/victim/ro").c_str(), 0444);
-    symlink(tree.Native("secret_dir").c_str(), tree.Native("stage/victim/sub_link").c_str());
-    symlink(tree.Native("secret_file").c_str(), tree.Native("stage/victim/ro_link").c_str());
+    ASSERT_EQ(
+        symlink(tree.Native("secret_dir").c_str(), tree.Native("stage/victim/sub_link").c_str()),
+        0);
+    ASSERT_EQ(
+        symlink(tree.Native("secret_file").c_str(), tree.Native("stage/victim/ro_link").c_str()),
+        0);
     GiveToOtherUser(tree, "stage/victim");
     // What the other user kept from the last round moves out of the way.
     rename(tree.Native("arena/victim").c_str(),

@@ -11,8 +11,6 @@
 namespace updater::e2e {
 namespace {
 
-constexpr char kCurrent[] = "55.0.2883.87";
-
 // Runs `script` under /bin/sh with its output in `log`; true when it exits 0.
 bool RunShell(const std::string& script, const std::string& log) {
   return RunTool({"/bin/sh", "-c", "exec > " + ShellQuote(log) + " 2>&1; " + script}) == 0;
@@ -34,19 +32,25 @@ class TinyBrowserE2eTest : public ::testing::Test {
                              " --component development --prefix " + ShellQuote(prefix),
                          Work("install.log")))
         << ReadFileBytes(Work("install.log"));
+    const std::string cc = UPDATER_TINY_BROWSER_CC;
+    const std::string flags = UPDATER_TINY_BROWSER_FLAGS;
+    const std::string link_flags = UPDATER_TINY_BROWSER_LINK_FLAGS;
     EXPECT_TRUE(RunShell(cmake + " -S " + ShellQuote(sources) + " -B " + ShellQuote(Work("cmake")) +
-                             " -DCMAKE_PREFIX_PATH=" + ShellQuote(prefix) + " && " + cmake +
-                             " --build " + ShellQuote(Work("cmake")),
+                             " -DCMAKE_PREFIX_PATH=" + ShellQuote(prefix) +
+                             " -DCMAKE_C_COMPILER=" + cc + " -DCMAKE_C_FLAGS=" + ShellQuote(flags) +
+                             " -DCMAKE_EXE_LINKER_FLAGS=" + ShellQuote(link_flags) + " && " +
+                             cmake + " --build " + ShellQuote(Work("cmake")),
                          Work("find_package.log")))
         << ReadFileBytes(Work("find_package.log"));
     // A static library: its C++ runtime comes with --static.
-    EXPECT_TRUE(RunShell("PKG_CONFIG_PATH=" + ShellQuote(prefix + "/lib/pkgconfig") +
-                             "; export PKG_CONFIG_PATH; cc -std=c99 -Wall -Wextra -Wpedantic "
-                             "-Werror " +
-                             ShellQuote(sources + "/main.c") + " -o " +
-                             ShellQuote(Work("pkg_config_browser")) +
-                             " $(pkg-config --static --cflags --libs rivazeriduv-updater-browser)",
-                         Work("pkg_config.log")))
+    EXPECT_TRUE(RunShell(
+        "PKG_CONFIG_PATH=" + ShellQuote(prefix + "/lib/pkgconfig") + "; export PKG_CONFIG_PATH; " +
+            cc + " " + flags +
+            " -std=c99 -Wall -Wextra -Wpedantic "
+            "-Werror " +
+            ShellQuote(sources + "/main.c") + " -o " + ShellQuote(Work("pkg_config_browser")) +
+            " $(pkg-config --static --cflags --libs rivazeriduv-updater-browser) " + link_flags,
+        Work("pkg_config.log")))
         << ReadFileBytes(Work("pkg_config.log"));
     return {Work("cmake/tiny_browser"), Work("pkg_config_browser")};
   }
@@ -70,7 +74,7 @@ TEST_F(TinyBrowserE2eTest, HoldsItsRunningEventWhileThePortableSwapRunsAndReadsT
     const std::string environment = "PATH=/usr/bin:/bin TMPDIR=" + ShellQuote(install.temp_dir());
     ASSERT_TRUE(RunShell("env -i " + environment + " " + ShellQuote(browser) + " " +
                              ShellQuote(install.browser_exe()) + " " +
-                             ShellQuote(install.updater()) + " " + kCurrent,
+                             ShellQuote(install.updater()) + " " + kCurrentVersion,
                          output))
         << ReadFileBytes(output);
 

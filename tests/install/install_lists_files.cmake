@@ -13,6 +13,7 @@ list(SORT installed)
 set(expected
     libexec/rivazeriduv_updater/kernel_object_tool
     libexec/rivazeriduv_updater/rivazeriduv_updater
+    libexec/rivazeriduv_updater/rivazeriduv_updater_gtk.so
     share/doc/rivazeriduv-updater/changelog.Debian.gz
     share/doc/rivazeriduv-updater/copyright
     share/man/man1/rivazeriduv_updater.1.gz)
