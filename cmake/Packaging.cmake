@@ -42,6 +42,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(UPDATER_DEBIAN_VERSION "${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}")
 
 set(CPACK_DEBIAN_UPDATER_PACKAGE_NAME rivazeriduv-updater)
+# Opened at run time, so dpkg-shlibdeps does not see it: ICU for
+# international host names (the GTK module it does see).
+find_package(ICU REQUIRED COMPONENTS uc)
+string(REGEX MATCH "^[0-9]+" icu_major "${ICU_VERSION}")
+set(CPACK_DEBIAN_UPDATER_PACKAGE_DEPENDS "libicu${icu_major}")
 set(CPACK_COMPONENT_UPDATER_DESCRIPTION
     "The browser starts it to look for newer builds of itself and of the plug-in.
 It downloads one only from the publisher's update service, installs it only

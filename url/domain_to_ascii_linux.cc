@@ -1,7 +1,9 @@
 #include "url/domain_to_ascii_platform.h"
 
+#include <dlfcn.h>
 #include <unicode/uidna.h>
 #include <unicode/utypes.h>
+#include <unicode/uvernum.h>
 
 #include <limits>
 
@@ -9,6 +11,35 @@
 
 namespace updater::platform {
 namespace {
+
+// ICU is opened the first time a host needs it (few ever do: see
+// CanonicalizeSpecialHost), so that a run that never meets one does not pay
+// for loading it. Its functions carry the version in their names.
+#define UPDATER_STRINGIFY(name) #name
+#define UPDATER_ICU_SYMBOL(name) UPDATER_STRINGIFY(name)
+constexpr char kIcuLibrary[] = "libicuuc.so." UPDATER_ICU_SYMBOL(U_ICU_VERSION_MAJOR_NUM);
+
+struct IcuIdna {
+  decltype(&uidna_openUTS46) open_uts46 = nullptr;
+  decltype(&uidna_nameToASCII) name_to_ascii = nullptr;
+};
+
+IcuIdna LoadIcuIdna() {
+  void* library = dlopen(kIcuLibrary, RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) return {};
+  IcuIdna idna;
+  idna.open_uts46 = reinterpret_cast<decltype(&uidna_openUTS46)>(
+      dlsym(library, UPDATER_ICU_SYMBOL(uidna_openUTS46)));
+  idna.name_to_ascii = reinterpret_cast<decltype(&uidna_nameToASCII)>(
+      dlsym(library, UPDATER_ICU_SYMBOL(uidna_nameToASCII)));
+  if (idna.open_uts46 == nullptr || idna.name_to_ascii == nullptr) return {};
+  return idna;
+}
+
+const IcuIdna& Idna() {
+  static const IcuIdna idna = LoadIcuIdna();
+  return idna;
+}
 
 constexpr uint32_t kIdnaOptions = UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ |
                                   UIDNA_NONTRANSITIONAL_TO_ASCII | UIDNA_NONTRANSITIONAL_TO_UNICODE;
@@ -21,8 +52,9 @@ constexpr uint32_t kIgnoredIdnaErrors =
 // The processor is immutable once opened, so one serves every thread.
 const UIDNA* Uts46Processor() {
   static const UIDNA* const processor = [] {
+    if (Idna().open_uts46 == nullptr) return static_cast<UIDNA*>(nullptr);
     UErrorCode status = U_ZERO_ERROR;
-    UIDNA* opened = uidna_openUTS46(kIdnaOptions, &status);
+    UIDNA* opened = Idna().open_uts46(kIdnaOptions, &status);
     return U_SUCCESS(status) ? opened : nullptr;
   }();
   return processor;
@@ -43,8 +75,8 @@ std::optional<std::string> DomainToASCII(std::string_view domain) {
     UErrorCode status = U_ZERO_ERROR;
     UIDNAInfo info = UIDNA_INFO_INITIALIZER;
     const int32_t length =
-        uidna_nameToASCII(processor, input.data(), static_cast<int32_t>(input.size()),
-                          output.data(), static_cast<int32_t>(output.size()), &info, &status);
+        Idna().name_to_ascii(processor, input.data(), static_cast<int32_t>(input.size()),
+                             output.data(), static_cast<int32_t>(output.size()), &info, &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
       output.resize(static_cast<size_t>(length));
       continue;

@@ -37,12 +37,43 @@ std::optional<std::string> CanonicalizeBracketedIPv6(std::string_view host) {
   return "[" + *address + "]";
 }
 
+bool StartsWithAcePrefix(std::string_view label) {
+  return label.size() >= 4 && (label[0] | 0x20) == 'x' && (label[1] | 0x20) == 'n' &&
+         label[2] == '-' && label[3] == '-';
+}
+
+// An ASCII domain none of whose labels starts with "xn--" comes out of
+// UTS #46 (with the options URLs use) lowercased and otherwise unchanged:
+// such a host, every host the updater's own sites have, needs no Unicode
+// tables.
+std::optional<std::string> AsciiDomainToASCII(std::string_view domain) {
+  if (domain.empty()) return std::nullopt;  // UTS #46 refuses it
+  std::string lowered;
+  size_t label_start = 0;
+  for (size_t i = 0; i <= domain.size(); ++i) {
+    if (i == domain.size() || domain[i] == '.') {
+      if (StartsWithAcePrefix(domain.substr(label_start, i - label_start))) return std::nullopt;
+      label_start = i + 1;
+      if (i == domain.size()) break;
+    }
+    const auto byte = static_cast<unsigned char>(domain[i]);
+    if (byte > 0x7F) return std::nullopt;
+    lowered.push_back(static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte | 0x20 : byte));
+  }
+  return lowered;
+}
+
+std::optional<std::string> DomainToASCII(const std::string& domain) {
+  std::optional<std::string> ascii = AsciiDomainToASCII(domain);
+  return ascii ? ascii : platform::DomainToASCII(domain);
+}
+
 }  // namespace
 
 std::optional<std::string> CanonicalizeSpecialHost(std::string_view host) {
   if (IsBracketed(host)) return CanonicalizeBracketedIPv6(host);
   if (host.size() > kMaxHostLength) return std::nullopt;
-  const std::optional<std::string> domain = platform::DomainToASCII(PercentDecode(host));
+  const std::optional<std::string> domain = DomainToASCII(PercentDecode(host));
   if (!domain) return std::nullopt;
   for (char c : *domain) {
     if (IsForbiddenDomainCodePoint(c)) return std::nullopt;

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "base/string_util.h"
+#include "url/domain_to_ascii_platform.h"
+#include "url/url_host.h"
 #include "url/url_input.h"
 
 namespace updater {
@@ -93,6 +95,14 @@ TEST(CanonicalUrlTest, EscapesEachComponentWithItsOwnSet) {
   EXPECT_EQ(Canonical("http://a@b:c@d@h/"), "http://a%40b:c%40d@h/");
   EXPECT_EQ(Canonical("http://u[:p;=@h/"), "http://u%5B:p%3B%3D@h/");
   EXPECT_EQ(Canonical("http://h/\xF0\x9F\x98\x80"), "http://h/%F0%9F%98%80");
+}
+
+// Such hosts skip the Unicode tables; the tables give the same answer.
+TEST(CanonicalUrlTest, AsciiHostsWithoutAcePrefixAgreeWithUts46) {
+  for (const char* host : {"Example.COM", "a_b.example", "a..b.", "-A-.B--C.com", "x-n--y.com",
+                           "xn--bcher-kva.example", "XN--A.com", "a.Xn--ls8h"}) {
+    EXPECT_EQ(CanonicalizeSpecialHost(host), platform::DomainToASCII(host)) << host;
+  }
 }
 
 TEST(CanonicalUrlTest, InternationalHostsGoThroughUts46) {
