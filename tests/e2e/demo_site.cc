@@ -1,5 +1,7 @@
 #include "tests/e2e/demo_site.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <sstream>
 
@@ -103,7 +105,10 @@ std::vector<std::string> DemoSite::NginxArguments() const {
 
 bool DemoSite::StartNginx() {
   std::vector<std::string> arguments = NginxArguments();
-  arguments.insert(arguments.end(), {"-g", "daemon off;"});
+  // Its workers serve as the demo's own user: under root nginx would hand
+  // them to nobody, who cannot reach a build tree in a private home.
+  arguments.insert(arguments.end(),
+                   {"-g", geteuid() == 0 ? "daemon off; user root;" : "daemon off;"});
   test_support::ChildOptions options;
   options.pipes = false;
   nginx_.emplace(kNginx, arguments, options);
