@@ -37,6 +37,10 @@ class TinyBrowserE2eTest : public ::testing::Test {
     const std::string link_flags = UPDATER_TINY_BROWSER_LINK_FLAGS;
     EXPECT_TRUE(RunShell(cmake + " -S " + ShellQuote(sources) + " -B " + ShellQuote(Work("cmake")) +
                              " -DCMAKE_PREFIX_PATH=" + ShellQuote(prefix) +
+                             // The build tool this tree was made with; a machine may have no
+                             // other.
+                             " -G " + ShellQuote(UPDATER_CMAKE_GENERATOR) +
+                             " -DCMAKE_MAKE_PROGRAM=" + ShellQuote(UPDATER_CMAKE_MAKE_PROGRAM) +
                              " -DCMAKE_C_COMPILER=" + cc + " -DCMAKE_C_FLAGS=" + ShellQuote(flags) +
                              " -DCMAKE_EXE_LINKER_FLAGS=" + ShellQuote(link_flags) + " && " +
                              cmake + " --build " + ShellQuote(Work("cmake")),
