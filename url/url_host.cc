@@ -1,5 +1,8 @@
 #include "url/url_host.h"
 
+#include <algorithm>
+
+#include "base/string_util.h"
 #include "url/domain_to_ascii_platform.h"
 #include "url/ip_address.h"
 #include "url/percent_encode.h"
@@ -37,35 +40,26 @@ std::optional<std::string> CanonicalizeBracketedIPv6(std::string_view host) {
   return "[" + *address + "]";
 }
 
-bool StartsWithAcePrefix(std::string_view label) {
-  return label.size() >= 4 && (label[0] | 0x20) == 'x' && (label[1] | 0x20) == 'n' &&
-         label[2] == '-' && label[3] == '-';
-}
-
 // An ASCII domain none of whose labels starts with "xn--" comes out of
 // UTS #46 (with the options URLs use) lowercased and otherwise unchanged:
 // such a host, every host the updater's own sites have, needs no Unicode
 // tables.
-std::optional<std::string> AsciiDomainToASCII(std::string_view domain) {
-  if (domain.empty()) return std::nullopt;  // UTS #46 refuses it
-  std::string lowered;
-  size_t label_start = 0;
-  for (size_t i = 0; i <= domain.size(); ++i) {
-    if (i == domain.size() || domain[i] == '.') {
-      if (StartsWithAcePrefix(domain.substr(label_start, i - label_start))) return std::nullopt;
-      label_start = i + 1;
-      if (i == domain.size()) break;
-    }
-    const auto byte = static_cast<unsigned char>(domain[i]);
-    if (byte > 0x7F) return std::nullopt;
-    lowered.push_back(static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte | 0x20 : byte));
+bool IsAsciiWithoutAceLabel(std::string_view domain) {
+  for (char c : domain) {
+    if (static_cast<unsigned char>(c) > 0x7F) return false;
   }
-  return lowered;
+  for (size_t start = 0; start <= domain.size();) {
+    const size_t end = std::min(domain.find('.', start), domain.size());
+    if (ToLowerASCII(domain.substr(start, end - start)).starts_with("xn--")) return false;
+    start = end + 1;
+  }
+  return true;
 }
 
+// UTS #46 refuses an empty domain: it goes the long way to that answer.
 std::optional<std::string> DomainToASCII(const std::string& domain) {
-  std::optional<std::string> ascii = AsciiDomainToASCII(domain);
-  return ascii ? ascii : platform::DomainToASCII(domain);
+  if (!domain.empty() && IsAsciiWithoutAceLabel(domain)) return ToLowerASCII(domain);
+  return platform::DomainToASCII(domain);
 }
 
 }  // namespace
