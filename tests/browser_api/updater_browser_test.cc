@@ -59,7 +59,7 @@ class UpdaterBrowserTest : public ::testing::Test {
   RzUpdaterInstallation* installation_ = nullptr;
 };
 
-TEST_F(UpdaterBrowserTest, EventsBearTheUpdatersNamesAndGoWithTheirHolder) {
+TEST_F(UpdaterBrowserTest, EventsBearTheUpdatersNamesAndGoWithTheirHolderAsDoesUnderUpgrade) {
   const std::u16string suffixes[] = {u"", u"_updater_abort_installer", u"_updater_abort_pepper",
                                      u"_updater_need_restart"};
   for (int event = kRzUpdaterBrowserRunning; event <= kRzUpdaterNeedRestart; ++event) {
@@ -79,6 +79,14 @@ TEST_F(UpdaterBrowserTest, EventsBearTheUpdatersNamesAndGoWithTheirHolder) {
     EXPECT_FALSE(KernelObjectExists(name));
     EXPECT_EQ(RzUpdaterResetEvent(installation_, which), 0);
   }
+  // Under upgrade while the updater's mutex exists.
+  EXPECT_EQ(RzUpdaterIsUnderUpgrade(installation_), 0);
+  NamedMutex installing = NamedMutex::CreateOwned(Name(u"_under_upgrade"));
+  ASSERT_TRUE(installing.IsOwned());
+  EXPECT_EQ(RzUpdaterIsUnderUpgrade(installation_), 1);
+  installing.Close();
+  EXPECT_EQ(RzUpdaterIsUnderUpgrade(installation_), 0);
+
   EXPECT_EQ(RzUpdaterHoldEvent(installation_, kRzUpdaterNeedRestart), 1);
   RzUpdaterCloseInstallation(installation_);
   installation_ = nullptr;
@@ -92,15 +100,6 @@ TEST_F(UpdaterBrowserTest, EventsBearTheUpdatersNamesAndGoWithTheirHolder) {
   EXPECT_EQ(RzUpdaterIsUnderUpgrade(nullptr), 0);
   EXPECT_EQ(RzUpdaterStart(nullptr, "/bin/true", nullptr), nullptr);
   EXPECT_EQ(RzUpdaterWait(nullptr, 0, nullptr), kRzUpdaterWaitFailed);
-}
-
-TEST_F(UpdaterBrowserTest, UnderUpgradeWhileTheUpdatersMutexExists) {
-  EXPECT_EQ(RzUpdaterIsUnderUpgrade(installation_), 0);
-  NamedMutex installing = NamedMutex::CreateOwned(Name(u"_under_upgrade"));
-  ASSERT_TRUE(installing.IsOwned());
-  EXPECT_EQ(RzUpdaterIsUnderUpgrade(installation_), 1);
-  installing.Close();
-  EXPECT_EQ(RzUpdaterIsUnderUpgrade(installation_), 0);
 }
 
 TEST_F(UpdaterBrowserTest, StartsWithTheBrowsersSwitchesAndWaitsOrPolls) {

@@ -14,7 +14,7 @@ namespace {
 
 // Every constant that update_result.h declares has its row, under its own
 // name and number, so a new code cannot go out without a meaning.
-TEST(UpdateResultTableTest, EveryDeclaredCodeHasItsRowAndNoRowIsTwice) {
+TEST(UpdateResultTableTest, EveryDeclaredCodeHasOneRowAndLookupsTellTheFlowsApart) {
   std::ifstream header(UPDATER_UPDATE_RESULT_HEADER);
   std::stringstream text;
   text << header.rdbuf();
@@ -40,9 +40,8 @@ TEST(UpdateResultTableTest, EveryDeclaredCodeHasItsRowAndNoRowIsTwice) {
   for (const UpdateResultRow& row : UpdateResultTable()) {
     EXPECT_TRUE(seen.emplace(row.code, row.source, row.description).second) << row.name;
   }
-}
 
-TEST(UpdateResultTableTest, LookupTellsTheFlowsApartAndFailuresAsTheDialogDoes) {
+  // Lookups tell the flows apart and failures as the dialog does.
   EXPECT_STREQ(FindUpdateResult(29, ResultSource::kBrowserFlow)->name, "BrowserAborted");
   EXPECT_STREQ(FindUpdateResult(29, ResultSource::kFlashFlow)->name, "FlashDownloadNoResponse");
   EXPECT_STREQ(FindUpdateResult(29, ResultSource::kRun)->name, "BrowserAborted");
